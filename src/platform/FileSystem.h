@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Temp folder, user name, 64-bit detection and error texts live beside the file functions.
+#include "platform/SystemInfo.h"
+
+namespace platform {
+
+// Whether anything (file, folder, ...) exists at the path.
+bool PathExists(const std::string& path);
+bool FolderExists(const std::string& path);
+bool RegularFileExists(const std::string& path);
+
+// The file's bytes; nullopt when it cannot be read or is larger than maxBytes (a cap against
+// a huge or endless file such as a device).
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes);
+
+// Replaces (or creates) the file in one step: the content goes to a temporary file in the same
+// folder, which is then renamed over the target, so a reader sees the old or the new file,
+// never a part. Returns 0 or the errno-style error code.
+int WriteFileAtomically(const std::string& path, const std::string& content);
+
+// Removes one file. Returns 0 or the errno-style error code (SystemErrorText explains it).
+int DeleteFile(const std::string& path);
+
+// Removes a folder with everything in it. True when nothing is left.
+bool DeleteFolderTree(const std::string& path);
+
+// Creates one folder (its parent must exist). False when it fails or already exists.
+bool CreateFolder(const std::string& path);
+
+// Copies a file. The target appears complete or not at all. Without overwrite the copy fails
+// when the target exists.
+bool CopyFileNoOverwrite(const std::string& from, const std::string& to);
+bool CopyFileOverwrite(const std::string& from, const std::string& to);
+
+struct FolderEntry {
+  std::string name;   // without folder
+  bool isFolder = false;
+  bool isHidden = false;  // the name starts with "."
+};
+
+struct FolderListing {
+  int error = 0;  // 0, or the errno-style code when the folder could not be read
+  std::vector<FolderEntry> entries;
+};
+
+// The entries of a folder except "." and "..", sorted by name without regard to case
+// (ASCII upper-cased ordinal, ties by byte order), so that page files come out in the same
+// order on every file system.
+FolderListing EnumerateFolder(const std::string& folder);
+
+// Orders two names as EnumerateFolder does.
+bool NameLessIgnoringCase(const std::string& left, const std::string& right);
+
+}  // namespace platform

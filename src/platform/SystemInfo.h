@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// The value of an environment variable; nullopt when unset.
+std::optional<std::string> EnvironmentVariable(const char* name);
+
+// The login name of the user running this process; nullopt when it cannot be found.
+std::optional<std::string> UserName();
+
+// Whether this is a 32-bit process on a 64-bit system. Always false: we are a native process.
+bool IsWow64Process();
+
+// The folder for temporary files: $TMPDIR when set and not empty, else /tmp. No trailing "/".
+std::string TempFolder();
+
+// The system's text for an errno-style error code.
+std::string SystemErrorText(int code);
+
+// The name of this machine, empty on failure.
+std::string HostName();
+
+}  // namespace platform

@@ -1,0 +1,270 @@
+#include "settings/SettingsStore.h"
+
+#include "platform/ProfileFile.h"
+#include "settings/PathHelpers.h"
+
+#include <climits>
+#include <cstdlib>
+#include <utility>
+
+namespace {
+
+struct Key {
+  const char* section;
+  const char* name;
+  const char* defaultValue;
+};
+
+// [Directory]
+constexpr Key kCurrentDirectory{"Directory", "CurrentDirectory", ""};
+constexpr Key kIncludeSubfolders{"Directory", "IncludeSubfolders", ""};
+constexpr Key kDeleteFiles{"Directory", "DeleteFiles", ""};
+constexpr Key kDeleteTempFolders{"Directory", "DeleteTempFolders", "0"};
+constexpr Key kListMode{"Directory", "ListMode", "0"};
+// [General]
+constexpr Key kMode{"General", "Mode", "0"};
+constexpr Key kUIMode{"General", "UIMode", "0"};
+constexpr Key kAlwaysShowUI{"General", "AlwaysShowUI", "1"};
+constexpr Key kDisableUI{"General", "DisableUI", "0"};
+constexpr Key kForcePixelTypeToCapability{"General", "ForcePixelTypeToCapability", "0"};
+constexpr Key kFixResolution{"General", "FixResolution", "0"};
+constexpr Key kPDFRenderResolution{"General", "PDFRenderResolution", "200"};
+constexpr Key kIniVersion{"General", "IniVersion", "1"};
+// [Scanner]
+constexpr Key kResolution{"Scanner", "Resolution", "200"};
+constexpr Key kBitDepth{"Scanner", "BitDepth", "1"};
+constexpr Key kPaperSize{"Scanner", "PaperSize", "3"};
+constexpr Key kDuplex{"Scanner", "Duplex", "0"};
+constexpr Key kOrientation{"Scanner", "Orientation", "0"};
+constexpr Key kPaperSource{"Scanner", "PaperSource", "0"};
+// [FileTransfer]
+constexpr Key kDefaultFile{"FileTransfer", "DefaultFile", ""};
+constexpr Key kCurrentFile{"FileTransfer", "CurrentFile", ""};
+// [ImageProcessing]
+constexpr Key kBackgroundDropout{"ImageProcessing", "BackgroundDropout", "0"};
+constexpr Key kColorDetection{"ImageProcessing", "ColorDetection", "0"};
+constexpr Key kColorDetectionRatio{"ImageProcessing", "ColorDetectionRatio", "0"};
+constexpr Key kColorDetectionAmount{"ImageProcessing", "ColorDetectionAmount", "0"};
+constexpr Key kThreshold{"ImageProcessing", "Threshold", "0"};
+constexpr Key kThresholdMethod{"ImageProcessing", "ThresholdMethod", "0"};
+constexpr Key kThresholdBoxSize{"ImageProcessing", "ThresholdBoxSize", "32"};
+constexpr Key kThresholdGlobalLocalBalance{"ImageProcessing", "ThresholdGlobalLocalBalance", "0.5"};
+constexpr Key kRotation{"ImageProcessing", "Rotation", "0"};
+constexpr Key kMirror{"ImageProcessing", "Mirror", "0"};
+constexpr Key kScaleToWidth{"ImageProcessing", "ScaleToWidth", "0"};
+constexpr Key kScaleToHeight{"ImageProcessing", "ScaleToHeight", "0"};
+// [Logger]
+constexpr Key kLoggerEnabled{"Logger", "LoggerEnabled", "0"};
+// [DevMode]
+constexpr Key kRecycle{"DevMode", "Recycle", "0"};
+constexpr Key kPageNumber{"DevMode", "PageNumber", "0"};
+// [FtpServer]
+constexpr Key kFtpServer{"FtpServer", "FtpServer", ""};
+constexpr Key kFtpServerPort{"FtpServer", "FtpServerPort", "888"};
+constexpr Key kFtpUser{"FtpServer", "FtpUser", "vs"};
+constexpr Key kFtpPassword{"FtpServer", "FtpPassword", "417"};
+// [MFP]
+constexpr Key kMfpName{"MFP", "MfpName", ""};
+constexpr Key kMfpNames{"MFP", "MfpNames", ""};
+constexpr Key kMfpTemplateName{"MFP", "MfpTemplateName", ""};
+constexpr Key kMFPServiceEndPointTemplate{"MFP", "MFPServiceEndPointTemplate", ""};
+constexpr Key kLastMfpName{"MFP", "LastMfpName", ""};
+constexpr Key kLastMfpTemplateName{"MFP", "LastMfpTemplateName", ""};
+constexpr Key kLastMfpTemplateChecksum{"MFP", "LastMfpTemplateChecksum", "0"};
+// [RemoteScan]
+constexpr Key kRemoteHost{"RemoteScan", "RemoteHost", ""};
+constexpr Key kRemoteScanScanner{"RemoteScan", "Scanner", ""};
+// [ProcessingManager]
+constexpr Key kProcessingMode{"ProcessingManager", "ProcessingMode", "0"};
+constexpr Key kProcessingModeTimeout{"ProcessingManager", "ProcessingModeTimeout", "0"};
+constexpr Key kXeroxStopMarkerEnable{"ProcessingManager", "XeroxStopMarkerEnable", "1"};
+
+// Leading blanks and a sign are taken, reading stops at the first non-digit; text that does not
+// start with a number reads 0. Values beyond the int range are clamped instead of wrapping.
+int ParseInt(const std::string& text) {
+  const long long value = std::strtoll(text.c_str(), nullptr, 10);
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+double ParseDouble(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
+
+// The four boolean readings differ on purpose: each key keeps the reading it always had, and
+// existing settings files depend on it.
+bool FirstCharNotZero(const std::string& text) { return text.empty() || text.front() != '0'; }
+bool EqualsOne(const std::string& text) { return text == "1"; }
+bool NotExactlyZero(const std::string& text) { return text != "0"; }
+
+const char* BoolText(bool value) { return value ? "1" : "0"; }
+
+}  // namespace
+
+SettingsStore::SettingsStore(std::string settingsFile, std::string logFile, std::string logConfigFile,
+                             std::string fileListFile)
+    : settingsFile_(std::move(settingsFile)),
+      logFile_(std::move(logFile)),
+      logConfigFile_(std::move(logConfigFile)),
+      fileListFile_(std::move(fileListFile)) {}
+
+std::string SettingsStore::ReadString(const std::string& section, const std::string& key,
+                                      const std::string& defaultValue) const {
+  return platform::GetPrivateProfileString(section, key, defaultValue, settingsFile_);
+}
+
+void SettingsStore::WriteString(const std::string& section, const std::string& key, const std::string& value) const {
+  platform::WritePrivateProfileString(section, key, value, settingsFile_);
+}
+
+namespace {
+
+std::string Read(const SettingsStore& store, const Key& key) {
+  return store.ReadString(key.section, key.name, key.defaultValue);
+}
+void Write(const SettingsStore& store, const Key& key, const std::string& value) {
+  store.WriteString(key.section, key.name, value);
+}
+int ReadInt(const SettingsStore& store, const Key& key) { return ParseInt(Read(store, key)); }
+void WriteInt(const SettingsStore& store, const Key& key, int value) { Write(store, key, std::to_string(value)); }
+void WriteBool(const SettingsStore& store, const Key& key, bool value) { Write(store, key, BoolText(value)); }
+
+}  // namespace
+
+// [Directory]
+std::string SettingsStore::GetCurrentDirectory() const { return Read(*this, kCurrentDirectory); }
+void SettingsStore::SetCurrentDirectory(const std::string& value) const { Write(*this, kCurrentDirectory, value); }
+std::string SettingsStore::GetExpandedCurrentDirectory() const { return ExpandPathTemplate(GetCurrentDirectory()); }
+bool SettingsStore::GetIncludeSubfolders() const { return FirstCharNotZero(Read(*this, kIncludeSubfolders)); }
+void SettingsStore::SetIncludeSubfolders(bool value) const { WriteBool(*this, kIncludeSubfolders, value); }
+bool SettingsStore::GetDeleteFiles() const { return FirstCharNotZero(Read(*this, kDeleteFiles)); }
+void SettingsStore::SetDeleteFiles(bool value) const { WriteBool(*this, kDeleteFiles, value); }
+bool SettingsStore::GetDeleteTempFolders() const { return EqualsOne(Read(*this, kDeleteTempFolders)); }
+int SettingsStore::GetListMode() const { return ReadInt(*this, kListMode); }
+void SettingsStore::SetListMode(int value) const { WriteInt(*this, kListMode, value); }
+
+// [General]
+int SettingsStore::GetMode() const { return ReadInt(*this, kMode); }
+void SettingsStore::SetMode(int value) const { WriteInt(*this, kMode, value); }
+int SettingsStore::GetUIMode() const {
+  const int value = ReadInt(*this, kUIMode);
+  return value == 0 ? 8 : value;
+}
+bool SettingsStore::GetAlwaysShowUI() const { return FirstCharNotZero(Read(*this, kAlwaysShowUI)); }
+void SettingsStore::SetAlwaysShowUI(bool value) const { WriteBool(*this, kAlwaysShowUI, value); }
+bool SettingsStore::GetDisableUI() const { return FirstCharNotZero(Read(*this, kDisableUI)); }
+bool SettingsStore::GetForcePixelTypeToCapability() const {
+  return FirstCharNotZero(Read(*this, kForcePixelTypeToCapability));
+}
+void SettingsStore::SetForcePixelTypeToCapability(bool value) const {
+  WriteBool(*this, kForcePixelTypeToCapability, value);
+}
+bool SettingsStore::GetFixResolution() const { return FirstCharNotZero(Read(*this, kFixResolution)); }
+int SettingsStore::GetPDFRenderResolution() const { return ReadInt(*this, kPDFRenderResolution); }
+int SettingsStore::GetIniVersion() const { return ReadInt(*this, kIniVersion); }
+
+// [Scanner]
+int SettingsStore::GetResolution() const { return ReadInt(*this, kResolution); }
+void SettingsStore::SetResolution(int value) const { WriteInt(*this, kResolution, value); }
+int SettingsStore::GetBitDepth() const { return ReadInt(*this, kBitDepth); }
+void SettingsStore::SetBitDepth(int value) const { WriteInt(*this, kBitDepth, value); }
+int SettingsStore::GetPaperSize() const { return ReadInt(*this, kPaperSize); }
+void SettingsStore::SetPaperSize(int value) const { WriteInt(*this, kPaperSize, value); }
+bool SettingsStore::GetDuplex() const { return FirstCharNotZero(Read(*this, kDuplex)); }
+void SettingsStore::SetDuplex(bool value) const { WriteBool(*this, kDuplex, value); }
+int SettingsStore::GetOrientation() const { return ReadInt(*this, kOrientation); }
+void SettingsStore::SetOrientation(int value) const { WriteInt(*this, kOrientation, value); }
+bool SettingsStore::GetPaperSource() const { return EqualsOne(Read(*this, kPaperSource)); }
+void SettingsStore::SetPaperSource(bool value) const { WriteBool(*this, kPaperSource, value); }
+
+// [FileTransfer]
+std::string SettingsStore::GetDefaultFile() const { return Read(*this, kDefaultFile); }
+std::string SettingsStore::GetCurrentFile() const { return Read(*this, kCurrentFile); }
+void SettingsStore::SetCurrentFile(const std::string& value) const { Write(*this, kCurrentFile, value); }
+void SettingsStore::ResetCurrentFile() const { SetCurrentFile(GetDefaultFile()); }
+
+// [ImageProcessing]
+int SettingsStore::GetBackgroundDropout() const {
+  const int value = ReadInt(*this, kBackgroundDropout);
+  return (value == 1 || value == 2) ? value : 0;
+}
+void SettingsStore::SetBackgroundDropout(int value) const { WriteInt(*this, kBackgroundDropout, value); }
+bool SettingsStore::GetColorDetection() const { return FirstCharNotZero(Read(*this, kColorDetection)); }
+void SettingsStore::SetColorDetection(bool value) const { WriteBool(*this, kColorDetection, value); }
+int SettingsStore::GetColorDetectionRatio() const { return ReadInt(*this, kColorDetectionRatio); }
+int SettingsStore::GetColorDetectionAmount() const { return ReadInt(*this, kColorDetectionAmount); }
+bool SettingsStore::GetThreshold() const { return FirstCharNotZero(Read(*this, kThreshold)); }
+void SettingsStore::SetThreshold(bool value) const { WriteBool(*this, kThreshold, value); }
+int SettingsStore::GetThresholdMethod() const { return ReadInt(*this, kThresholdMethod); }
+int SettingsStore::GetThresholdBoxSize() const { return ReadInt(*this, kThresholdBoxSize); }
+double SettingsStore::GetThresholdGlobalLocalBalance() const {
+  return ParseDouble(Read(*this, kThresholdGlobalLocalBalance));
+}
+int SettingsStore::GetRotation() const { return ReadInt(*this, kRotation); }
+void SettingsStore::SetRotation(int value) const { WriteInt(*this, kRotation, value); }
+bool SettingsStore::GetMirror() const { return FirstCharNotZero(Read(*this, kMirror)); }
+void SettingsStore::SetMirror(bool value) const { WriteBool(*this, kMirror, value); }
+int SettingsStore::GetScaleToWidth() const { return ReadInt(*this, kScaleToWidth); }
+int SettingsStore::GetScaleToHeight() const { return ReadInt(*this, kScaleToHeight); }
+
+// [Logger]
+bool SettingsStore::GetLoggerEnabled() const { return NotExactlyZero(Read(*this, kLoggerEnabled)); }
+void SettingsStore::SetLoggerEnabled(bool value) const { WriteBool(*this, kLoggerEnabled, value); }
+
+// [DevMode]
+bool SettingsStore::GetRecycle() const { return FirstCharNotZero(Read(*this, kRecycle)); }
+void SettingsStore::SetRecycle(bool value) const { WriteBool(*this, kRecycle, value); }
+int SettingsStore::GetPageNumber() const { return ReadInt(*this, kPageNumber); }
+void SettingsStore::SetPageNumber(int value) const { WriteInt(*this, kPageNumber, value); }
+
+// [FtpServer]
+std::string SettingsStore::GetFtpServerHost() const { return Read(*this, kFtpServer); }
+int SettingsStore::GetFtpServerPort() const { return ReadInt(*this, kFtpServerPort); }
+std::string SettingsStore::GetFtpUser() const { return Read(*this, kFtpUser); }
+std::string SettingsStore::GetFtpPassword() const { return Read(*this, kFtpPassword); }
+std::string SettingsStore::GetFtpServerAddress() const {
+  std::string host = GetFtpServerHost();
+  if (host.empty()) host = GetLocalIpAddress();
+  return host + ":" + std::to_string(GetFtpServerPort());
+}
+
+// [MFP]
+std::string SettingsStore::GetMfpName() const { return Read(*this, kMfpName); }
+void SettingsStore::SetMfpName(const std::string& value) const { Write(*this, kMfpName, value); }
+std::string SettingsStore::GetMfpNamesValue() const { return Read(*this, kMfpNames); }
+std::vector<std::string> SettingsStore::GetMfpNames() const {
+  const std::string value = GetMfpNamesValue();
+  std::vector<std::string> names;
+  if (value.empty()) return names;
+  std::string::size_type start = 0;
+  for (;;) {
+    const auto separator = value.find(';', start);
+    if (separator == std::string::npos) {
+      names.push_back(value.substr(start));
+      return names;
+    }
+    names.push_back(value.substr(start, separator - start));
+    start = separator + 1;
+  }
+}
+std::string SettingsStore::GetMfpTemplateName() const { return Read(*this, kMfpTemplateName); }
+std::string SettingsStore::GetMFPServiceEndPointTemplate() const { return Read(*this, kMFPServiceEndPointTemplate); }
+void SettingsStore::SetMFPServiceEndPointTemplate(const std::string& value) const {
+  Write(*this, kMFPServiceEndPointTemplate, value);
+}
+void SettingsStore::SetLastMfpName(const std::string& value) const { Write(*this, kLastMfpName, value); }
+void SettingsStore::SetLastMfpTemplateName(const std::string& value) const {
+  Write(*this, kLastMfpTemplateName, value);
+}
+void SettingsStore::SetLastMfpTemplateChecksum(int value) const { WriteInt(*this, kLastMfpTemplateChecksum, value); }
+
+// [RemoteScan]
+std::string SettingsStore::GetRemoteHost() const { return Read(*this, kRemoteHost); }
+void SettingsStore::SetRemoteHost(const std::string& value) const { Write(*this, kRemoteHost, value); }
+std::string SettingsStore::GetRemoteScanScanner() const { return Read(*this, kRemoteScanScanner); }
+void SettingsStore::SetRemoteScanScanner(const std::string& value) const { Write(*this, kRemoteScanScanner, value); }
+
+// [ProcessingManager]
+int SettingsStore::GetProcessingMode() const { return ReadInt(*this, kProcessingMode); }
+int SettingsStore::GetProcessingModeTimeout() const { return ReadInt(*this, kProcessingModeTimeout); }
+bool SettingsStore::GetXeroxStopMarkerEnable() const { return EqualsOne(Read(*this, kXeroxStopMarkerEnable)); }
+void SettingsStore::SetXeroxStopMarkerEnable(bool value) const { WriteBool(*this, kXeroxStopMarkerEnable, value); }
