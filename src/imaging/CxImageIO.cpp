@@ -1,0 +1,117 @@
+// Loading and saving: file access, format detection and the choice of encoder.
+#include "imaging/CxImage.h"
+
+#include <fstream>
+#include <optional>
+
+#include "imaging/codecs/BmpEncoder.h"
+#include "imaging/codecs/DecoderTable.h"
+#include "imaging/codecs/Encoders.h"
+
+namespace {
+
+constexpr const char* kUnknownFormat = "Decode: Unknown or wrong format";
+
+struct FileBytes {
+  std::unique_ptr<uint8_t[]> data;
+  size_t size = 0;
+};
+
+imaging::Result<FileBytes> ReadFileCapped(const std::string& path, uint64_t maxBytes) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return imaging::Error{"Decode: can't open file"};
+  const std::streamoff length = in.tellg();
+  if (length < 0) return imaging::Error{"Decode: can't read file"};
+  if (static_cast<uint64_t>(length) > maxBytes) return imaging::Error{"Decode: file too large"};
+  FileBytes file;
+  file.size = static_cast<size_t>(length);
+  // Left uninitialised: every byte is read over at once.
+  file.data.reset(new (std::nothrow) uint8_t[file.size > 0 ? file.size : 1]);
+  if (!file.data) return imaging::Error{"Decode: not enough memory for the file"};
+  in.seekg(0);
+  if (file.size > 0 && !in.read(reinterpret_cast<char*>(file.data.get()), static_cast<std::streamsize>(file.size)))
+    return imaging::Error{"Decode: can't read file"};
+  return file;
+}
+
+}  // namespace
+
+bool CxImage::LoadFile(const std::string& path, uint32_t formatId) {
+  auto file = ReadFileCapped(path, kMaxFileBytes);
+  if (file.IsError()) {
+    Destroy();
+    SetLastError(file.ErrorText().c_str());
+    return false;
+  }
+  return Decode(std::span<const uint8_t>(file.Value().data.get(), file.Value().size), formatId);
+}
+
+bool CxImage::Decode(std::span<const uint8_t> bytes, uint32_t formatId) {
+  const int32_t frame = frame_;
+  // Decodes the requested frame with a decoder whose header check has passed, and adopts it
+  // keeping this object's frame request and escape flag.
+  auto decodeFrame = [&](imaging::ImageDecoder& decoder, uint32_t type) -> imaging::Status {
+    numFrames_ = decoder.FrameCount();
+    auto decoded = decoder.TakeFrame(frame);
+    if (decoded.IsError()) return decoded.TakeError();
+    const bool escape = GetEscape();
+    const int32_t frames = numFrames_;
+    SwapWith(decoded.Value());
+    SetEscape(escape);
+    SetProgress(0);
+    numFrames_ = frames;
+    frame_ = frame;
+    type_ = type;
+    return imaging::Status::Ok();
+  };
+
+  std::optional<std::string> firstError;
+  if (const auto* entry = imaging::DecoderFor(formatId)) {
+    auto decoder = entry->create(bytes);
+    auto status = decoder.IsError() ? imaging::Status(decoder.TakeError()) : decodeFrame(*decoder.Value(), entry->formatId);
+    if (!status.IsError()) return true;
+    firstError = status.ErrorText();
+  }
+  std::string error = kUnknownFormat;
+  for (const auto& entry : imaging::DetectionTable()) {
+    if (!entry.sniff(bytes)) continue;
+    auto decoder = entry.create(bytes);
+    if (decoder.IsError()) continue;  // signature matched, header did not: try the next format
+    auto status = decodeFrame(*decoder.Value(), entry.formatId);
+    if (!status.IsError()) return true;
+    error = status.ErrorText();  // the first format that accepts the header decides
+    break;
+  }
+  if (firstError) error = *firstError;
+  Destroy();
+  SetLastError(error.c_str());
+  return false;
+}
+
+bool CxImage::Encode(std::vector<uint8_t>& out, uint32_t formatId) const {
+  if (!IsValid()) return false;
+  imaging::Result<std::vector<uint8_t>> encoded = imaging::EncodeImage(*this, formatId);
+  if (encoded.IsError()) {
+    SetLastError(encoded.ErrorText().c_str());
+    return false;
+  }
+  out = std::move(encoded).Value();
+  return true;
+}
+
+bool CxImage::SaveFile(const std::string& path, uint32_t formatId) const {
+  std::vector<uint8_t> bytes;
+  if (!Encode(bytes, formatId)) return false;
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  if (!file) {
+    SetLastError("SaveFile: can't create file");
+    return false;
+  }
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  file.close();
+  if (!file) {
+    SetLastError("SaveFile: can't write file");
+    return false;
+  }
+  return true;
+}

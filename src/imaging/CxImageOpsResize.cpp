@@ -1,0 +1,304 @@
+// Resampling of CxImage: nearest pixel, bilinear, bicubic and the box average for shrinking
+// colour pages. Coordinates are those of the picture (row 0 at the top), so the top-left
+// pixel is anchored whatever the storage order.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "imaging/CxImage.h"
+#include "imaging/CxImageOpsSupport.h"
+#include "imaging/kernels/NearestColor.h"
+#include "imaging/kernels/PixelRows.h"
+#include "imaging/kernels/Resample.h"
+
+using namespace imaging;
+
+namespace {
+
+// Source rows as 1 channel (gray-ramp images: the index is the level) or 3 channels (blue,
+// green, red: colour images and every other palette image, through the palette).
+class SourceRows {
+ public:
+  explicit SourceRows(const CxImage& image)
+      : image_(image),
+        palette_(PaletteTable(image)),
+        channels_(image.GetBpp() == 24 || !(image.GetBpp() == 8 && image.IsGrayRamp()) ? 3 : 1),
+        direct_(image.GetBpp() == 24 || channels_ == 1) {}
+
+  uint32_t Channels() const { return channels_; }
+
+  // Picture row y as channel bytes. Rows of palette images are expanded into a small cache of
+  // recently used rows, enough for the four taps of the bicubic filter.
+  const uint8_t* Row(uint32_t y) {
+    const uint8_t* stored = image_.GetBits(StoredRowOf(image_.GetHeight(), y));
+    if (direct_) return stored;
+    for (Slot& slot : slots_)
+      if (slot.row == y) return slot.bytes.data();
+    Slot& slot = slots_[next_++ % slots_.size()];
+    slot.bytes.resize(size_t{image_.GetWidth()} * 3);
+    ExpandRowToBgr(stored, image_.GetWidth(), image_.GetBpp(), palette_, slot.bytes.data());
+    slot.row = y;
+    return slot.bytes.data();
+  }
+
+ private:
+  struct Slot {
+    int64_t row = -1;
+    std::vector<uint8_t> bytes;
+  };
+  const CxImage& image_;
+  std::array<RgbQuad, 256> palette_;
+  uint32_t channels_;
+  bool direct_;
+  std::array<Slot, 4> slots_;
+  uint32_t next_ = 0;
+};
+
+// Writes rows of channel bytes into the result: directly for colour and gray images, through
+// the nearest palette entry for other palette images.
+class ResultRows {
+ public:
+  ResultRows(CxImage& result, uint32_t channels)
+      : result_(result),
+        direct_(result.GetBpp() == 24 || channels == 1),
+        nearest_(result.GetPalette() ? result.GetPalette() : &white_, result.GetPalette() ? result.GetNumColors() : 1),
+        bytes_(size_t{result.GetWidth()} * channels),
+        indices_(result.GetWidth()) {}
+
+  // Buffer for picture row y; Commit(y) stores it.
+  uint8_t* Buffer(uint32_t y) {
+    return direct_ ? result_.GetBits(StoredRowOf(result_.GetHeight(), y)) : bytes_.data();
+  }
+
+  void Commit(uint32_t y) {
+    if (direct_) return;
+    const uint32_t width = result_.GetWidth();
+    uint8_t* row = result_.GetBits(StoredRowOf(result_.GetHeight(), y));
+    std::memset(row, 0, result_.GetEffWidth());
+    for (uint32_t x = 0; x < width; ++x)
+      SetPackedIndex(row, x, result_.GetBpp(), nearest_.Find(bytes_[3 * x], bytes_[3 * x + 1], bytes_[3 * x + 2]));
+  }
+
+ private:
+  static constexpr RgbQuad white_{255, 255, 255, 0};
+  CxImage& result_;
+  bool direct_;
+  NearestColor nearest_;
+  std::vector<uint8_t> bytes_;
+  std::vector<uint8_t> indices_;
+};
+
+bool ResizeNearest(const CxImage& source, CxImage& result, RowProgress& progress) {
+  const uint32_t width = source.GetWidth();
+  const uint32_t height = source.GetHeight();
+  const uint32_t outWidth = result.GetWidth();
+  const uint32_t outHeight = result.GetHeight();
+  const uint32_t bpp = source.GetBpp();
+  const uint32_t bytesPerPixel = bpp == 24 ? 3 : 1;
+  std::vector<uint32_t> sourceOffset(outWidth);
+  for (uint32_t x = 0; x < outWidth; ++x)
+    sourceOffset[x] = static_cast<uint32_t>(uint64_t{x} * width / outWidth) * (bpp >= 8 ? bytesPerPixel : 1);
+
+  int64_t previousSourceRow = -1;
+  const uint8_t* previousRow = nullptr;
+  const size_t rowBytes = result.GetEffWidth();
+  for (uint32_t y = 0; y < outHeight; ++y) {
+    if (!progress.Continue(y)) return false;
+    const auto sy = static_cast<uint32_t>(uint64_t{y} * height / outHeight);
+    uint8_t* dst = result.GetBits(StoredRowOf(outHeight, y));
+    if (sy == previousSourceRow) {
+      std::memcpy(dst, previousRow, rowBytes);
+      continue;
+    }
+    const uint8_t* src = source.GetBits(StoredRowOf(height, sy));
+    if (bpp == 24) {
+      for (uint32_t x = 0; x < outWidth; ++x) std::memcpy(dst + 3 * size_t{x}, src + sourceOffset[x], 3);
+    } else if (bpp == 8) {
+      for (uint32_t x = 0; x < outWidth; ++x) dst[x] = src[sourceOffset[x]];
+    } else {
+      std::memset(dst, 0, rowBytes);
+      for (uint32_t x = 0; x < outWidth; ++x) SetPackedIndex(dst, x, bpp, GetPackedIndex(src, sourceOffset[x], bpp));
+    }
+    previousSourceRow = sy;
+    previousRow = dst;
+  }
+  return true;
+}
+
+bool ResizeBilinear(const CxImage& source, CxImage& result, RowProgress& progress) {
+  SourceRows rows(source);
+  const uint32_t channels = rows.Channels();
+  ResultRows out(result, channels);
+  const uint32_t width = source.GetWidth();
+  const uint32_t outWidth = result.GetWidth();
+  const uint32_t outHeight = result.GetHeight();
+  const std::vector<LinearTap> columns = LinearTaps(width, outWidth);
+  std::vector<uint16_t> blended(size_t{width} * channels);
+  for (uint32_t y = 0; y < outHeight; ++y) {
+    if (!progress.Continue(y)) return false;
+    const LinearTap row = LinearTapAt(y, source.GetHeight(), outHeight);
+    BlendRows(rows.Row(row.first), rows.Row(row.second), row.weight, blended.data(), width * channels);
+    InterpolateRow(blended.data(), columns, channels, out.Buffer(y));
+    out.Commit(y);
+  }
+  return true;
+}
+
+// Catmull-Rom weights (the cubic convolution kernel with a = -0.5) for a sample at fraction f.
+std::array<float, 4> CubicWeights(float f) {
+  constexpr float a = -0.5f;
+  auto far = [](float t) { return ((a * t - 5 * a) * t + 8 * a) * t - 4 * a; };
+  auto near = [](float t) { return ((a + 2) * t - (a + 3)) * t * t + 1; };
+  return {far(1 + f), near(f), near(1 - f), far(2 - f)};
+}
+
+struct CubicTap {
+  std::array<uint32_t, 4> index;
+  std::array<float, 4> weight;
+};
+
+// Sample positions sit half a pixel before the nearest-pixel positions x * old / new.
+std::vector<CubicTap> CubicTaps(uint32_t size, uint32_t outSize) {
+  std::vector<CubicTap> taps(outSize);
+  for (uint32_t x = 0; x < outSize; ++x) {
+    const double position = static_cast<double>(x) * size / outSize - 0.5;
+    const double base = std::floor(position);
+    const auto f = static_cast<float>(position - base);
+    taps[x].weight = CubicWeights(f);
+    for (int k = 0; k < 4; ++k) {
+      const double i = std::clamp(base - 1 + k, 0.0, static_cast<double>(size - 1));
+      taps[x].index[k] = static_cast<uint32_t>(i);
+    }
+  }
+  return taps;
+}
+
+bool ResizeBicubic(const CxImage& source, CxImage& result, RowProgress& progress) {
+  SourceRows rows(source);
+  const uint32_t channels = rows.Channels();
+  ResultRows out(result, channels);
+  const uint32_t width = source.GetWidth();
+  const uint32_t outWidth = result.GetWidth();
+  const uint32_t outHeight = result.GetHeight();
+  const std::vector<CubicTap> columns = CubicTaps(width, outWidth);
+  const std::vector<CubicTap> lines = CubicTaps(source.GetHeight(), outHeight);
+  std::vector<float> blended(size_t{width} * channels);
+  for (uint32_t y = 0; y < outHeight; ++y) {
+    if (!progress.Continue(y)) return false;
+    const CubicTap& line = lines[y];
+    const uint8_t* r[4];
+    for (int k = 0; k < 4; ++k) r[k] = rows.Row(line.index[k]);
+    for (size_t i = 0; i < blended.size(); ++i)
+      blended[i] = line.weight[0] * r[0][i] + line.weight[1] * r[1][i] + line.weight[2] * r[2][i] +
+                   line.weight[3] * r[3][i];
+    uint8_t* dst = out.Buffer(y);
+    for (uint32_t x = 0; x < outWidth; ++x) {
+      const CubicTap& column = columns[x];
+      for (uint32_t c = 0; c < channels; ++c) {
+        float v = 0;
+        for (int k = 0; k < 4; ++k) v += column.weight[k] * blended[size_t{column.index[k]} * channels + c];
+        dst[size_t{x} * channels + c] = static_cast<uint8_t>(std::clamp(std::floor(v + 0.5f), 0.0f, 255.0f));
+      }
+    }
+    out.Commit(y);
+  }
+  return true;
+}
+
+// One destination pixel's share of the source pixels it covers, per axis, in thousandths of
+// a source pixel.
+struct BoxSpan {
+  uint32_t first = 0;
+  std::vector<uint32_t> weights;
+  uint32_t total = 0;
+};
+
+std::vector<BoxSpan> BoxSpans(uint32_t size, uint32_t outSize) {
+  std::vector<BoxSpan> spans(outSize);
+  for (uint32_t x = 0; x < outSize; ++x) {
+    // The span [x * size / outSize, (x + 1) * size / outSize), in units of 1 / outSize.
+    const uint64_t begin = uint64_t{x} * size;
+    const uint64_t end = uint64_t{x + 1} * size;
+    BoxSpan& span = spans[x];
+    span.first = static_cast<uint32_t>(begin / outSize);
+    for (uint64_t i = span.first; i * outSize < end; ++i) {
+      const uint64_t covered = std::min(end, (i + 1) * outSize) - std::max(begin, i * outSize);
+      const auto weight = static_cast<uint32_t>((covered * 1000 + outSize / 2) / outSize);
+      span.weights.push_back(weight);
+      span.total += weight;
+    }
+  }
+  return spans;
+}
+
+// Colour pages made smaller in both directions: each destination pixel is the average of the
+// source area it covers, so that thin strokes fade instead of vanishing.
+bool ResizeBoxAverage(const CxImage& source, CxImage& result, RowProgress& progress) {
+  const uint32_t width = source.GetWidth();
+  const uint32_t height = source.GetHeight();
+  const uint32_t outWidth = result.GetWidth();
+  const uint32_t outHeight = result.GetHeight();
+  const std::vector<BoxSpan> columns = BoxSpans(width, outWidth);
+  const std::vector<BoxSpan> lines = BoxSpans(height, outHeight);
+  std::vector<uint32_t> rowSums(size_t{outWidth} * 3);
+  std::vector<uint64_t> sums(size_t{outWidth} * 3);
+  for (uint32_t y = 0; y < outHeight; ++y) {
+    if (!progress.Continue(y)) return false;
+    std::fill(sums.begin(), sums.end(), 0);
+    const BoxSpan& line = lines[y];
+    for (size_t k = 0; k < line.weights.size(); ++k) {
+      const uint32_t wy = line.weights[k];
+      if (wy == 0) continue;
+      const uint8_t* src = source.GetBits(StoredRowOf(height, line.first + static_cast<uint32_t>(k)));
+      for (uint32_t x = 0; x < outWidth; ++x) {
+        const BoxSpan& column = columns[x];
+        const uint8_t* p = src + 3 * size_t{column.first};
+        uint32_t b = 0, g = 0, r = 0;
+        for (size_t i = 0; i < column.weights.size(); ++i, p += 3) {
+          const uint32_t wx = column.weights[i];
+          b += wx * p[0];
+          g += wx * p[1];
+          r += wx * p[2];
+        }
+        sums[3 * size_t{x}] += uint64_t{wy} * b;
+        sums[3 * size_t{x} + 1] += uint64_t{wy} * g;
+        sums[3 * size_t{x} + 2] += uint64_t{wy} * r;
+      }
+    }
+    uint8_t* dst = result.GetBits(StoredRowOf(outHeight, y));
+    for (uint32_t x = 0; x < outWidth; ++x) {
+      const uint64_t total = uint64_t{columns[x].total} * line.total;
+      for (uint32_t c = 0; c < 3; ++c)
+        dst[3 * size_t{x} + c] = static_cast<uint8_t>((sums[3 * size_t{x} + c] + total / 2) / total);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CxImage::ResizeTo(int32_t newWidth, int32_t newHeight, int mode) {
+  if (!IsValid() || newWidth <= 0 || newHeight <= 0) return false;
+  const auto outWidth = static_cast<uint32_t>(newWidth);
+  const auto outHeight = static_cast<uint32_t>(newHeight);
+  if (outWidth == GetWidth() && outHeight == GetHeight()) return true;
+
+  CxImage result;
+  if (!CreateResultLike(*this, result, outWidth, outHeight, GetBpp())) return false;
+  if (GetNumColors() > 0) std::memcpy(result.GetPalette(), GetPalette(), GetNumColors() * sizeof(RgbQuad));
+  RowProgress progress(*this, outHeight);
+  bool done = false;
+  if (mode == 1) {
+    done = ResizeNearest(*this, result, progress);
+  } else if (mode == 2) {
+    done = ResizeBicubic(*this, result, progress);
+  } else if (GetBpp() == 24 && outWidth < GetWidth() && outHeight < GetHeight()) {
+    done = ResizeBoxAverage(*this, result, progress);
+  } else {
+    done = ResizeBilinear(*this, result, progress);
+  }
+  if (!done) return false;
+  AdoptResult(*this, result);
+  return true;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+// Helpers shared by the decoders of this folder only.
+
+#include <cstdint>
+#include <string>
+
+#include "imaging/CxImage.h"
+#include "imaging/ImageLimits.h"
+#include "imaging/codecs/Result.h"
+
+namespace imaging {
+
+// A new image of the given size, after the size limit; its rows and palette start zeroed.
+// `what` names the format in the error ("BMP").
+inline Result<CxImage> NewImage(uint64_t width, uint64_t height, uint32_t bpp, uint32_t formatId,
+                                const char* what) {
+  if (width == 0 || height == 0) return Error{std::string(what) + ": image has no pixels"};
+  if (width > UINT32_MAX || height > UINT32_MAX || !WithinImageLimit(width, height, bpp))
+    return Error{std::string(what) + ": image too large (" + std::to_string(width) + " x " +
+                 std::to_string(height) + ")"};
+  CxImage image(formatId);
+  if (!image.Create(static_cast<uint32_t>(width), static_cast<uint32_t>(height), bpp, formatId))
+    return Error{image.GetLastError()};
+  return image;
+}
+
+// Sets a 1-bit image's palette to (first, second).
+inline void SetTwoColors(CxImage& image, RgbQuad first, RgbQuad second) {
+  image.SetPaletteColor(0, first);
+  image.SetPaletteColor(1, second);
+}
+
+inline constexpr RgbQuad kBlack = MakeRgb(0, 0, 0);
+inline constexpr RgbQuad kWhite = MakeRgb(255, 255, 255);
+
+// Picture row y (0 = top) as stored bottom-up.
+inline uint8_t* PictureRow(CxImage& image, uint32_t y) { return image.GetBits(image.GetHeight() - 1 - y); }
+
+// Sets the resolution from pixels per metre, keeping 96 dpi when the file gives none.
+inline void SetResolutionFromPixelsPerMeter(CxImage& image, int32_t xPpm, int32_t yPpm) {
+  image.SetXDPI(PixelsPerMeterToDpi(xPpm));
+  image.SetYDPI(PixelsPerMeterToDpi(yPpm));
+}
+
+// Sets the resolution from a value in dots per inch (unit 1), per centimetre (unit 2) or none.
+void SetResolution(CxImage& image, double x, double y, int unit);
+
+}  // namespace imaging

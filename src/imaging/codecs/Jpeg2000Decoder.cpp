@@ -1,0 +1,193 @@
+#include "imaging/codecs/Jpeg2000Decoder.h"
+
+#include <openjpeg.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "imaging/codecs/DecoderSupport.h"
+
+namespace imaging {
+
+namespace {
+
+constexpr uint8_t kJp2Signature[12] = {0, 0, 0, 0x0C, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+constexpr uint8_t kCodeStreamSignature[4] = {0xFF, 0x4F, 0xFF, 0x51};
+
+struct MemorySource {
+  std::span<const uint8_t> bytes;
+  uint64_t position = 0;
+};
+
+OPJ_SIZE_T ReadSource(void* buffer, OPJ_SIZE_T size, void* user) {
+  auto* source = static_cast<MemorySource*>(user);
+  if (source->position >= source->bytes.size()) return static_cast<OPJ_SIZE_T>(-1);
+  const size_t count = std::min<uint64_t>(size, source->bytes.size() - source->position);
+  std::memcpy(buffer, source->bytes.data() + source->position, count);
+  source->position += count;
+  return count;
+}
+
+OPJ_OFF_T SkipSource(OPJ_OFF_T count, void* user) {
+  auto* source = static_cast<MemorySource*>(user);
+  if (count < 0) {
+    if (static_cast<uint64_t>(-count) > source->position) return -1;
+  } else if (static_cast<uint64_t>(count) > source->bytes.size() - std::min<uint64_t>(source->position, source->bytes.size())) {
+    count = static_cast<OPJ_OFF_T>(source->bytes.size() - std::min<uint64_t>(source->position, source->bytes.size()));
+  }
+  source->position += count;
+  return count;
+}
+
+OPJ_BOOL SeekSource(OPJ_OFF_T offset, void* user) {
+  auto* source = static_cast<MemorySource*>(user);
+  if (offset < 0 || static_cast<uint64_t>(offset) > source->bytes.size()) return OPJ_FALSE;
+  source->position = static_cast<uint64_t>(offset);
+  return OPJ_TRUE;
+}
+
+void IgnoreMessage(const char*, void*) {}
+
+void RecordError(const char* message, void* user) {
+  auto* error = static_cast<std::string*>(user);
+  if (!error->empty() || !message) return;
+  *error = std::string("JPEG 2000: ") + message;
+  while (!error->empty() && (error->back() == '\n' || error->back() == '\r')) error->pop_back();
+}
+
+// One OpenJPEG decompression over borrowed bytes, released in one place.
+class OpjSession {
+ public:
+  OpjSession(std::span<const uint8_t> bytes, uint32_t formatId) {
+    source_.bytes = bytes;
+    codec_ = opj_create_decompress(formatId == ImageFormat::Jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K);
+    stream_ = opj_stream_create(64 * 1024, OPJ_TRUE);
+    if (!codec_ || !stream_) return;
+    opj_stream_set_user_data(stream_, &source_, nullptr);
+    opj_stream_set_user_data_length(stream_, bytes.size());
+    opj_stream_set_read_function(stream_, ReadSource);
+    opj_stream_set_skip_function(stream_, SkipSource);
+    opj_stream_set_seek_function(stream_, SeekSource);
+    opj_set_info_handler(codec_, IgnoreMessage, nullptr);
+    opj_set_warning_handler(codec_, IgnoreMessage, nullptr);
+    opj_set_error_handler(codec_, RecordError, &error_);
+    opj_dparameters_t parameters;
+    opj_set_default_decoder_parameters(&parameters);
+    ready_ = opj_setup_decoder(codec_, &parameters) == OPJ_TRUE;
+  }
+  ~OpjSession() {
+    if (image_) opj_image_destroy(image_);
+    if (stream_) opj_stream_destroy(stream_);
+    if (codec_) opj_destroy_codec(codec_);
+  }
+  OpjSession(const OpjSession&) = delete;
+  OpjSession& operator=(const OpjSession&) = delete;
+
+  bool ReadHeader() { return ready_ && opj_read_header(stream_, codec_, &image_) == OPJ_TRUE && image_; }
+  bool Decode() {
+    return opj_decode(codec_, stream_, image_) == OPJ_TRUE && opj_end_decompress(codec_, stream_) == OPJ_TRUE;
+  }
+  opj_image_t* Image() const { return image_; }
+  std::string ErrorText(const char* fallback) const { return error_.empty() ? std::string("JPEG 2000: ") + fallback : error_; }
+
+ private:
+  MemorySource source_;
+  opj_codec_t* codec_ = nullptr;
+  opj_stream_t* stream_ = nullptr;
+  opj_image_t* image_ = nullptr;
+  std::string error_;
+  bool ready_ = false;
+};
+
+// Image size, checked against our limits and the decoder's own buffers (32 bits per sample
+// per component) before OpenJPEG decodes anything.
+Status CheckHeader(const opj_image_t& image) {
+  if (image.x1 <= image.x0 || image.y1 <= image.y0 || image.numcomps == 0) return Error{"JPEG 2000: image has no pixels"};
+  const uint64_t width = image.x1 - image.x0;
+  const uint64_t height = image.y1 - image.y0;
+  if (!WithinImageLimit(width, height, 24)) return Error{"JPEG 2000: image too large"};
+  const auto samples = CheckedMul(width, height, uint64_t{image.numcomps} * 4);
+  if (!samples || !WithinScratchLimit(*samples)) return Error{"JPEG 2000: image too large"};
+  for (uint32_t c = 0; c < image.numcomps; ++c) {
+    const opj_image_comp_t& comp = image.comps[c];
+    if (comp.prec == 0 || comp.prec > 31) return Error{"JPEG 2000: unsupported sample precision"};
+    if (comp.dx == 0 || comp.dy == 0) return Error{"JPEG 2000: invalid subsampling"};
+  }
+  return Status::Ok();
+}
+
+uint8_t SampleAt(const opj_image_comp_t& comp, uint64_t x, uint64_t y, uint64_t width, uint64_t height) {
+  const uint64_t cx = std::min<uint64_t>(x * comp.w / width, comp.w - 1);
+  const uint64_t cy = std::min<uint64_t>(y * comp.h / height, comp.h - 1);
+  int64_t value = comp.data[cy * comp.w + cx];
+  if (comp.sgnd) value += int64_t{1} << (comp.prec - 1);
+  const int64_t maxValue = (int64_t{1} << comp.prec) - 1;
+  value = std::clamp<int64_t>(value, 0, maxValue);
+  if (comp.prec > 8) return static_cast<uint8_t>(value >> (comp.prec - 8));
+  return static_cast<uint8_t>((value * 255 + maxValue / 2) / maxValue);
+}
+
+}  // namespace
+
+bool Jpeg2000Decoder::Jp2::Sniff(std::span<const uint8_t> bytes) {
+  return bytes.size() >= sizeof kJp2Signature && std::memcmp(bytes.data(), kJp2Signature, sizeof kJp2Signature) == 0;
+}
+
+DecoderResult Jpeg2000Decoder::Jp2::Create(std::span<const uint8_t> bytes) {
+  if (!Sniff(bytes)) return Error{"JPEG 2000: not a JP2 file"};
+  return CreateFor(bytes, ImageFormat::Jp2);
+}
+
+bool Jpeg2000Decoder::CodeStream::Sniff(std::span<const uint8_t> bytes) {
+  return bytes.size() >= sizeof kCodeStreamSignature &&
+         std::memcmp(bytes.data(), kCodeStreamSignature, sizeof kCodeStreamSignature) == 0;
+}
+
+DecoderResult Jpeg2000Decoder::CodeStream::Create(std::span<const uint8_t> bytes) {
+  if (!Sniff(bytes)) return Error{"JPEG 2000: not a JPEG 2000 code stream"};
+  return CreateFor(bytes, ImageFormat::J2k);
+}
+
+DecoderResult Jpeg2000Decoder::CreateFor(std::span<const uint8_t> bytes, uint32_t formatId) {
+  OpjSession session(bytes, formatId);
+  if (!session.ReadHeader()) return Error{session.ErrorText("invalid header")};
+  auto status = CheckHeader(*session.Image());
+  if (status.IsError()) return status.TakeError();
+  return std::unique_ptr<ImageDecoder>(new Jpeg2000Decoder(bytes, formatId));
+}
+
+Result<CxImage> Jpeg2000Decoder::DecodeFrame(int32_t) {
+  OpjSession session(bytes_, FormatId());
+  if (!session.ReadHeader()) return Error{session.ErrorText("invalid header")};
+  auto status = CheckHeader(*session.Image());
+  if (status.IsError()) return status.TakeError();
+  if (!session.Decode()) return Error{session.ErrorText("decoding failed")};
+  const opj_image_t& decoded = *session.Image();
+  for (uint32_t c = 0; c < decoded.numcomps; ++c)
+    if (!decoded.comps[c].data || decoded.comps[c].w == 0 || decoded.comps[c].h == 0)
+      return Error{"JPEG 2000: component without samples"};
+
+  const uint64_t width = decoded.x1 - decoded.x0;
+  const uint64_t height = decoded.y1 - decoded.y0;
+  const bool color = decoded.numcomps >= 3;
+  auto created = NewImage(width, height, color ? 24 : 8, FormatId(), "JPEG 2000");
+  if (created.IsError()) return created.TakeError();
+  CxImage image = std::move(created).Value();
+  if (!color) image.SetGrayPalette();
+  for (uint64_t y = 0; y < height; ++y) {
+    uint8_t* row = PictureRow(image, static_cast<uint32_t>(y));
+    for (uint64_t x = 0; x < width; ++x) {
+      if (!color) {
+        row[x] = SampleAt(decoded.comps[0], x, y, width, height);
+        continue;
+      }
+      row[3 * x] = SampleAt(decoded.comps[2], x, y, width, height);
+      row[3 * x + 1] = SampleAt(decoded.comps[1], x, y, width, height);
+      row[3 * x + 2] = SampleAt(decoded.comps[0], x, y, width, height);
+    }
+  }
+  return image;
+}
+
+}  // namespace imaging
