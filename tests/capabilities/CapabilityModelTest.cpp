@@ -66,7 +66,7 @@ TEST_P(ContainerEncoding, OneValueEnumerationAndArrayCarryTheTwainForm) {
   TW_ONEVALUE oneValue;
   std::memcpy(&oneValue, one, sizeof oneValue);
   EXPECT_EQ(oneValue.ItemType, c.itemType);
-  EXPECT_EQ(oneValue.Item, c.oneValueField);
+  EXPECT_EQ(TW_UINT32{oneValue.Item}, c.oneValueField);
   std::free(one);
 
   // Two copies of the item, so that a wrong item width shows in the second one.
@@ -80,9 +80,9 @@ TEST_P(ContainerEncoding, OneValueEnumerationAndArrayCarryTheTwainForm) {
   TW_ENUMERATION header;
   std::memcpy(&header, enumeration, offsetof(TW_ENUMERATION, ItemList));
   EXPECT_EQ(header.ItemType, c.itemType);
-  EXPECT_EQ(header.NumItems, 2u);
-  EXPECT_EQ(header.CurrentIndex, 1u);
-  EXPECT_EQ(header.DefaultIndex, 0u);
+  EXPECT_EQ(TW_UINT32{header.NumItems}, 2u);
+  EXPECT_EQ(TW_UINT32{header.CurrentIndex}, 1u);
+  EXPECT_EQ(TW_UINT32{header.DefaultIndex}, 0u);
   EXPECT_EQ(BlockBytes(enumeration, offsetof(TW_ENUMERATION, ItemList), expectedList.size()), expectedList);
   std::free(enumeration);
 
@@ -91,7 +91,7 @@ TEST_P(ContainerEncoding, OneValueEnumerationAndArrayCarryTheTwainForm) {
   TW_ARRAY arrayHeader;
   std::memcpy(&arrayHeader, array, offsetof(TW_ARRAY, ItemList));
   EXPECT_EQ(arrayHeader.ItemType, c.itemType);
-  EXPECT_EQ(arrayHeader.NumItems, 2u);
+  EXPECT_EQ(TW_UINT32{arrayHeader.NumItems}, 2u);
   EXPECT_EQ(BlockBytes(array, offsetof(TW_ARRAY, ItemList), expectedList.size()), expectedList);
   std::free(array);
 }
@@ -210,7 +210,7 @@ TEST_P(FixedPointCapabilityRejects, SetWithBadValueAndKeepsTheCurrentValue) {
   TW_CAPABILITY capability = Capability(c.conType, block);
   EXPECT_EQ(item_.Set(capability, condition_), TWRC_FAILURE);
   EXPECT_EQ(condition_, TWCC_BADVALUE);
-  EXPECT_EQ(capability.hContainer, block);  // the application's block is left alone
+  EXPECT_EQ(TW_HANDLE{capability.hContainer}, block);  // the application's block is left alone
   std::free(block);
   EXPECT_EQ(current_[0], 300.0f);
 }
@@ -226,7 +226,7 @@ TEST_F(FixedPointCapability, SetWithAnEnumerationSucceedsWithoutReadingIt) {
     EXPECT_EQ(item_.Set(capability, condition_), TWRC_SUCCESS);
     EXPECT_EQ(condition_, TWCC_SUCCESS);
     EXPECT_EQ(capability.ConType, TWON_ENUMERATION);
-    EXPECT_EQ(capability.hContainer, block);
+    EXPECT_EQ(TW_HANDLE{capability.hContainer}, block);
   }
   std::free(tiny);
   EXPECT_EQ(current_[0], 300.0f);
