@@ -15,8 +15,8 @@ bool PathExists(const std::string& path);
 bool FolderExists(const std::string& path);
 bool RegularFileExists(const std::string& path);
 
-// The file's bytes; nullopt when it cannot be read or is larger than maxBytes (a cap against
-// a huge or endless file such as a device).
+// The bytes of a regular file; nullopt when it cannot be read, is not a regular file (a folder,
+// a FIFO or a device) or is larger than maxBytes.
 std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes);
 
 // Replaces (or creates) the file in one step: the content goes to a temporary file in the same

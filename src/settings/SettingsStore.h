@@ -8,7 +8,8 @@
 // by another part of the program, the user interface process or a person editing the file is
 // seen by the next read. Getters and setters may be called from any thread; writes of different
 // keys from several threads or processes never lose each other.
-// Getters return the key's default when the file or the key is absent.
+// Getters return the key's default when the file or the key is absent. Setters are const: the
+// store holds only paths, and what they change is the file.
 class SettingsStore {
  public:
   SettingsStore(std::string settingsFile, std::string logFile, std::string logConfigFile, std::string fileListFile);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 
 namespace {
@@ -84,6 +86,11 @@ TEST_F(FileSystemTest, ReadWholeFileRefusesFilesAboveTheCap) {
   EXPECT_EQ(platform::ReadWholeFile(PathOf("ten.bin"), 9), std::nullopt);
   EXPECT_EQ(platform::ReadWholeFile(PathOf("absent.bin"), 100), std::nullopt);
   EXPECT_EQ(platform::ReadWholeFile(env_.Temp().string(), 100), std::nullopt);
+}
+
+TEST_F(FileSystemTest, ReadWholeFileDoesNotHangOnAFifo) {
+  ASSERT_EQ(mkfifo(PathOf("pipe").c_str(), 0600), 0);
+  EXPECT_EQ(platform::ReadWholeFile(PathOf("pipe"), 100), std::nullopt);
 }
 
 TEST_F(FileSystemTest, CreateFolderNeedsTheParentAndFailsForAnExistingFolder) {

@@ -34,6 +34,14 @@ TEST_F(ProfileFileTest, SectionsAndKeysMatchWithoutRegardToCase) {
   EXPECT_EQ(Read("General", "Mode"), "5");
 }
 
+TEST_F(ProfileFileTest, AByteOrderMarkBeforeTheFirstSectionIsIgnored) {
+  WriteIni("\xEF\xBB\xBF[General]\r\nMode=5\r\n");
+  EXPECT_EQ(Read("General", "Mode"), "5");
+  ASSERT_TRUE(WritePrivateProfileString("General", "UIMode", "8", path_));
+  EXPECT_EQ(Read("General", "Mode"), "5");
+  EXPECT_EQ(Read("General", "UIMode"), "8");
+}
+
 TEST_F(ProfileFileTest, AbsentFileSectionOrKeyGivesTheDefault) {
   EXPECT_EQ(Read("General", "Mode"), "<default>");
   WriteIni("[General]\nMode=1\n");
