@@ -1,0 +1,4 @@
+// Capability set-up of the data source.
+#include "twain/Velloran.h"
+
+void Velloran::AddCapabilities() {}

@@ -1,0 +1,42 @@
+// The data source's shared object: its one export and its load and unload.
+// Built into velloran.ds only, never into the static library, so that nothing
+// else that links the TWAIN code runs the process attach.
+#include <exception>
+#include <type_traits>
+
+#include "platform/Module.h"
+#include "twain/DataSourceEntry.h"
+#include "twain/TwainDriverModule.h"
+
+extern "C" __attribute__((visibility("default"))) TW_UINT16 DS_Entry(TW_IDENTITY* pOrigin, TW_UINT32 DG,
+                                                                      TW_UINT16 DAT, TW_UINT16 MSG,
+                                                                      TW_MEMREF pData) {
+  return EnterDataSource(TwainTriplet{pOrigin, DG, DAT, MSG, pData});
+}
+
+static_assert(std::is_same_v<decltype(&DS_Entry), DSENTRYPROC>);
+
+namespace {
+
+// Lives from attach to detach; a plain pointer so that loading the module runs
+// no static constructor and unloading no static destructor besides these two.
+CTwainDriverModule* g_module = nullptr;
+
+__attribute__((constructor)) void OnProcessAttach() {
+  try {
+    g_module = new CTwainDriverModule();
+    // Any address inside the module stands for it.
+    g_module->Attach(reinterpret_cast<ModuleInstance>(&DS_Entry), platform::OwnModulePath());
+  } catch (...) {
+    // An exception must not end the host process while it loads us: without a
+    // driver the entry point answers TWRC_SUCCESS and does nothing.
+    if (g_module != nullptr) g_module->SetDriver(nullptr);
+  }
+}
+
+__attribute__((destructor)) void OnProcessDetach() {
+  delete g_module;
+  g_module = nullptr;
+}
+
+}  // namespace
