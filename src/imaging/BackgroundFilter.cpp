@@ -9,13 +9,16 @@ using namespace imaging;
 
 namespace {
 
-// A bin "falls below the limit" once it holds fewer than 1/150 of the peak's count.
+// A bin "falls below the limit" once it holds fewer than 1/150 of the peak's count. The limit
+// is at least 1, so that an empty bin always bounds the range: with a peak of fewer than 150
+// pixels (small or very noisy pages) a limit of 0 would let no bin qualify, stretch the range
+// over all 256 levels and replace every pixel of the page, text included.
 constexpr uint32_t kLimitDivisor = 150;
 
 BackgroundFilter::ChannelRange RangeOf(const std::array<uint32_t, 256>& counts) {
   BackgroundFilter::ChannelRange range;
   const auto peak = static_cast<uint32_t>(std::max_element(counts.begin(), counts.end()) - counts.begin());
-  const uint32_t limit = counts[peak] / kLimitDivisor;
+  const uint32_t limit = std::max<uint32_t>(1, counts[peak] / kLimitDivisor);
   range.peak = static_cast<uint8_t>(peak);
   // Walk down (and up) from the peak to the first bin below the limit where the histogram
   // stops falling.
