@@ -128,6 +128,39 @@ uint8_t SampleAt(const opj_image_comp_t& comp, uint64_t x, uint64_t y, uint64_t 
   return static_cast<uint8_t>((value * 255 + maxValue / 2) / maxValue);
 }
 
+bool EndsWithEndOfCodeStream(std::span<const uint8_t> stream) {
+  return stream.size() >= 2 && stream[stream.size() - 2] == 0xFF && stream[stream.size() - 1] == 0xD9;
+}
+
+// The code stream must be complete up to its end marker. OpenJPEG decodes what there is of a
+// cut stream and calls it a success, which would pass a half-uploaded file as a blurred page.
+Status CheckComplete(std::span<const uint8_t> bytes, uint32_t formatId) {
+  if (formatId == ImageFormat::J2k) {
+    if (!EndsWithEndOfCodeStream(bytes)) return Error{"JPEG 2000: code stream truncated"};
+    return Status::Ok();
+  }
+  uint64_t at = 0;
+  while (at + 8 <= bytes.size()) {
+    uint64_t length = LoadBE32(bytes.data() + at);
+    const uint32_t type = LoadBE32(bytes.data() + at + 4);
+    uint64_t header = 8;
+    if (length == 1) {
+      if (at + 16 > bytes.size()) break;
+      length = (uint64_t{LoadBE32(bytes.data() + at + 8)} << 32) | LoadBE32(bytes.data() + at + 12);
+      header = 16;
+    } else if (length == 0) {
+      length = bytes.size() - at;  // the last box runs to the end of the file
+    }
+    if (length < header || length > bytes.size() - at) break;
+    if (type == 0x6A703263) {  // 'jp2c'
+      if (!EndsWithEndOfCodeStream(bytes.subspan(at + header, length - header))) break;
+      return Status::Ok();
+    }
+    at += length;
+  }
+  return Error{"JPEG 2000: code stream truncated"};
+}
+
 }  // namespace
 
 bool Jpeg2000Decoder::Jp2::Sniff(std::span<const uint8_t> bytes) {
@@ -158,6 +191,8 @@ DecoderResult Jpeg2000Decoder::CreateFor(std::span<const uint8_t> bytes, uint32_
 }
 
 Result<CxImage> Jpeg2000Decoder::DecodeFrame(int32_t) {
+  auto complete = CheckComplete(bytes_, FormatId());
+  if (complete.IsError()) return complete.TakeError();
   OpjSession session(bytes_, FormatId());
   if (!session.ReadHeader()) return Error{session.ErrorText("invalid header")};
   auto status = CheckHeader(*session.Image());

@@ -49,7 +49,8 @@ Status CheckChunks(std::span<const uint8_t> bytes, uint32_t& width, uint32_t& he
     }
     sawEnd = id == ChunkId("MEND") || (id == ChunkId("IEND") && LoadBE32(bytes.data() + 12) == ChunkId("JHDR"));
   }
-  if (first) return Error{"MNG: file truncated"};
+  // Without its end chunk the file was cut short, perhaps while it was still being written.
+  if (first || !sawEnd) return Error{"MNG: file truncated"};
   if (width == 0 || height == 0) return Error{"MNG: image has no pixels"};
   if (!WithinImageLimit(width, height, 24)) return Error{"MNG: image too large"};
   return Status::Ok();

@@ -88,6 +88,8 @@ Result<CxImage> PcxDecoder::DecodeFrame(int32_t) {
   const PcxHeader& h = header_;
   const bool palette256 = h.bitsPerPlane == 8 && h.planes == 1 && h.version >= 5 && bytes_.size() >= kHeaderSize + kPaletteBlock &&
                           bytes_[bytes_.size() - kPaletteBlock] == 0x0C;
+  // Version 5 keeps the 256-colour table at the end; without it the file has lost its tail.
+  if (h.bitsPerPlane == 8 && h.planes == 1 && h.version >= 5 && !palette256) return Error{"PCX: 256-colour palette missing"};
   const size_t dataEnd = palette256 ? bytes_.size() - kPaletteBlock : bytes_.size();
   ByteReader reader(bytes_.subspan(kHeaderSize, dataEnd - kHeaderSize));
   const size_t lineBytes = size_t{h.planes} * h.bytesPerLine;

@@ -70,7 +70,7 @@ struct PngPlan {
   uint32_t outBpp = 0;
   int channels = 0;      // samples per pixel as libpng delivers them
   bool alpha = false;    // gray+alpha or RGBA, composited onto white
-  bool gray = false;     // gray without alpha: gray palette
+  bool gray = false;     // gray, with or without alpha: gray palette
 };
 
 bool ReadHeader(PngReader& reader, PngHeader& header) {
@@ -107,6 +107,7 @@ bool SetTransforms(PngReader& reader, const PngHeader& header, PngPlan& plan) {
       plan.outBpp = 8;
       plan.channels = 2;
       plan.alpha = true;
+      plan.gray = true;
       break;
     case PNG_COLOR_TYPE_RGB:
       png_set_bgr(png);

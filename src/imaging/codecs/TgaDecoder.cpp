@@ -93,7 +93,8 @@ DecoderResult TgaDecoder::Create(std::span<const uint8_t> bytes) {
   const TgaHeader h = ReadHeader(bytes);
   if (auto problem = HeaderProblem(h); !problem.empty()) return Error{problem};
   if (kHeaderSize + h.idLength + ColorMapBytes(h) > bytes.size()) return Error{"TGA: colour map outside the file"};
-  if (!WithinImageLimit(h.width, h.height, 24)) return Error{"TGA: image too large"};
+  const bool indexed = IsColorMapped(h) || IsGray(h);
+  if (!WithinImageLimit(h.width, h.height, indexed ? 8 : 24)) return Error{"TGA: image too large"};
   return std::unique_ptr<ImageDecoder>(new TgaDecoder(bytes, h));
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imaging/codecs/DecoderSupport.h"
+#include "imaging/codecs/TiffStructure.h"
 
 namespace imaging {
 
@@ -83,7 +84,10 @@ void SetPagePalette(TIFF* tiff, const PageLayout& page, CxImage& image) {
       uint16_t* red = nullptr;
       uint16_t* green = nullptr;
       uint16_t* blue = nullptr;
-      if (!TIFFGetField(tiff, TIFFTAG_COLORMAP, &red, &green, &blue)) return;
+      if (!TIFFGetField(tiff, TIFFTAG_COLORMAP, &red, &green, &blue)) {
+        image.SetGrayPalette();  // libtiff demands the map; this is only a safe default
+        return;
+      }
       const uint32_t entries = 1u << page.bits;
       // Some writers store 8-bit values in the 16-bit colour map.
       bool eightBit = true;
@@ -251,8 +255,9 @@ void SetPageResolution(TIFF* tiff, CxImage& image) {
 
 }  // namespace
 
-TiffDecoder::TiffDecoder(std::unique_ptr<TiffStream> stream, TiffHandle tiff, int32_t pages)
-    : ImageDecoder(ImageFormat::Tiff), stream_(std::move(stream)), tiff_(std::move(tiff)), pages_(pages) {}
+TiffDecoder::TiffDecoder(std::span<const uint8_t> bytes, std::unique_ptr<TiffStream> stream, TiffHandle tiff,
+                         int32_t pages)
+    : ImageDecoder(ImageFormat::Tiff), bytes_(bytes), stream_(std::move(stream)), tiff_(std::move(tiff)), pages_(pages) {}
 
 TiffDecoder::~TiffDecoder() = default;
 
@@ -272,10 +277,12 @@ DecoderResult TiffDecoder::Create(std::span<const uint8_t> bytes) {
   if (directories == 0) return Error{TiffError(*stream, "no pages")};
   const auto pages = static_cast<int32_t>(std::min<tdir_t>(directories, INT32_MAX));
   stream->ClearError();  // damage in later directories shows when that page is decoded
-  return std::unique_ptr<ImageDecoder>(new TiffDecoder(std::move(stream), std::move(tiff), pages));
+  return std::unique_ptr<ImageDecoder>(new TiffDecoder(bytes, std::move(stream), std::move(tiff), pages));
 }
 
 Result<CxImage> TiffDecoder::DecodeFrame(int32_t index) {
+  auto complete = CheckTiffDirectory(bytes_, static_cast<uint32_t>(index));
+  if (complete.IsError()) return complete.TakeError();
   TIFF* tiff = tiff_.get();
   stream_->ClearError();
   if (!TIFFSetDirectory(tiff, static_cast<tdir_t>(index))) return Error{TiffError(*stream_, "can't read the page")};

@@ -23,10 +23,11 @@ class TiffDecoder final : public ImageDecoder {
   int32_t FrameCount() const override { return pages_; }
 
  private:
-  TiffDecoder(std::unique_ptr<TiffStream> stream, TiffHandle tiff, int32_t pages);
+  TiffDecoder(std::span<const uint8_t> bytes, std::unique_ptr<TiffStream> stream, TiffHandle tiff, int32_t pages);
   Result<CxImage> DecodeFrame(int32_t index) override;
   std::string MissingFrameText() const override { return "Error: page not present in TIFF file"; }
 
+  std::span<const uint8_t> bytes_;
   std::unique_ptr<TiffStream> stream_;
   TiffHandle tiff_;
   int32_t pages_;

@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "imaging/CodecFixtures.h"
+#include "imaging/CxImage.h"
+#include "imaging/ImageFixtures.h"
+#include "imaging/codecs/TiffEncoder.h"
+#include "imaging/codecs/TiffStream.h"
+
+namespace {
+
+using fixtures::Bytes;
+using imaging::TiffCompression;
+using imaging::TiffPage;
+
+Bytes EncodePages(const std::vector<TiffPage>& pages) {
+  auto encoded = imaging::EncodeTiff(pages);
+  if (encoded.IsError()) ADD_FAILURE() << encoded.ErrorText();
+  return encoded.IsError() ? Bytes{} : encoded.Value();
+}
+
+// A TIFF written field by field with libtiff, for layouts our encoder does not produce.
+Bytes WriteRawTiff(const std::function<void(TIFF*)>& write) {
+  imaging::TiffStream stream;
+  TIFF* tiff = stream.Open();
+  if (!tiff) return {};
+  write(tiff);
+  TIFFClose(tiff);
+  return stream.Output();
+}
+
+void SetBasics(TIFF* tiff, uint32_t width, uint32_t height, uint16_t samples, uint16_t bits, uint16_t photometric) {
+  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
+  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, height);
+  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samples);
+  TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, bits);
+  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, photometric);
+  TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+}
+
+CxImage Decode(const Bytes& bytes, int32_t frame = 0) {
+  CxImage image;
+  image.SetFrame(frame);
+  EXPECT_TRUE(image.Decode(bytes, ImageFormat::Tiff)) << image.GetLastError();
+  return image;
+}
+
+TEST(TiffDecoderTest, MultipageSelectsEachPage) {
+  const CxImage fax = fixtures::MakeBilevelImage(40, 30);
+  const CxImage photo = fixtures::MakeColorImage(20, 10);
+  const CxImage gray = fixtures::MakeGrayImage(8, 8);
+  const Bytes file = EncodePages({{&fax, TiffCompression::CcittG4}, {&photo, TiffCompression::Lzw}, {&gray, TiffCompression::Lzw}});
+  const CxImage* pages[] = {&fax, &photo, &gray};
+  const uint32_t depths[] = {1, 24, 8};
+  for (int32_t page = 0; page < 3; ++page) {
+    SCOPED_TRACE(page);
+    const CxImage image = Decode(file, page);
+    EXPECT_EQ(image.GetNumFrames(), 3);
+    EXPECT_EQ(image.GetFrame(), page);
+    EXPECT_EQ(image.GetBpp(), depths[page]);
+    EXPECT_TRUE(fixtures::SameColors(*pages[page], image));
+  }
+  CxImage missing;
+  missing.SetFrame(3);
+  EXPECT_FALSE(missing.Decode(file, ImageFormat::Tiff));
+  EXPECT_STREQ(missing.GetLastError(), "Error: page not present in TIFF file");
+  EXPECT_EQ(missing.GetNumFrames(), 3);
+}
+
+struct CompressionCase {
+  const char* name;
+  TiffCompression compression;
+  bool bilevel;
+  int tolerance;
+};
+
+CxImage Smooth(uint32_t width, uint32_t height) {
+  CxImage image;
+  image.Create(width, height, 24);
+  for (uint32_t y = 0; y < height; ++y)
+    for (uint32_t x = 0; x < width; ++x)
+      fixtures::SetColor(image, x, y, MakeRgb(static_cast<uint8_t>(40 + 4 * x), static_cast<uint8_t>(200 - 3 * y), 90));
+  return image;
+}
+
+class TiffCompressionTest : public ::testing::TestWithParam<CompressionCase> {};
+
+TEST_P(TiffCompressionTest, RoundTrips) {
+  const CompressionCase& c = GetParam();
+  // JPEG gets a smooth picture: sharp colour edges blur in its subsampled chroma.
+  const CxImage picture = c.bilevel ? fixtures::MakeBilevelImage(45, 37) : c.tolerance ? Smooth(48, 40) : fixtures::MakeColorImage(45, 37);
+  const CxImage image = Decode(EncodePages({{&picture, c.compression}}));
+  EXPECT_EQ(image.GetBpp(), picture.GetBpp());
+  EXPECT_TRUE(fixtures::SameColors(picture, image, c.tolerance));
+}
+
+INSTANTIATE_TEST_SUITE_P(Compressions, TiffCompressionTest,
+                         ::testing::Values(CompressionCase{"None", TiffCompression::None, false, 0},
+                                           CompressionCase{"Lzw", TiffCompression::Lzw, false, 0},
+                                           CompressionCase{"PackBits", TiffCompression::PackBits, false, 0},
+                                           CompressionCase{"Deflate", TiffCompression::Deflate, false, 0},
+                                           CompressionCase{"Jpeg", TiffCompression::Jpeg, false, 10},
+                                           CompressionCase{"BilevelPackBits", TiffCompression::PackBits, true, 0},
+                                           CompressionCase{"CcittG3", TiffCompression::CcittG3, true, 0},
+                                           CompressionCase{"CcittG4", TiffCompression::CcittG4, true, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TiffDecoderTest, WhiteIsZeroPagesKeepTheirColours) {
+  // Bilevel: the palette says which value is white, the bits stay as stored.
+  CxImage fax = fixtures::MakeBilevelImage(24, 9);
+  fax.SetPaletteColor(0, MakeRgb(255, 255, 255));
+  fax.SetPaletteColor(1, MakeRgb(0, 0, 0));
+  const CxImage image = Decode(EncodePages({{&fax, TiffCompression::CcittG4}}));
+  EXPECT_TRUE(fixtures::SameColors(fax, image));
+  EXPECT_EQ(image.GetPaletteColor(0), MakeRgb(255, 255, 255));
+
+  // 8-bit: samples are inverted so that the palette stays the gray ramp.
+  const Bytes gray = WriteRawTiff([](TIFF* tiff) {
+    SetBasics(tiff, 3, 1, 1, 8, PHOTOMETRIC_MINISWHITE);
+    uint8_t row[3] = {0, 100, 255};
+    TIFFWriteScanline(tiff, row, 0, 0);
+  });
+  const CxImage inverted = Decode(gray);
+  EXPECT_EQ(fixtures::PixelAt(inverted, 0, 0), MakeRgb(255, 255, 255));
+  EXPECT_EQ(fixtures::PixelAt(inverted, 1, 0), MakeRgb(155, 155, 155));
+  EXPECT_EQ(fixtures::IndexAt(inverted, 2, 0), 0u);
+}
+
+TEST(TiffDecoderTest, TilesAreAssembled) {
+  const CxImage picture = fixtures::MakeColorImage(40, 20);  // 3 x 2 tiles of 16 x 16, the last ones partial
+  const Bytes file = WriteRawTiff([&](TIFF* tiff) {
+    SetBasics(tiff, 40, 20, 3, 8, PHOTOMETRIC_RGB);
+    TIFFSetField(tiff, TIFFTAG_TILEWIDTH, 16);
+    TIFFSetField(tiff, TIFFTAG_TILELENGTH, 16);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    std::vector<uint8_t> tile(16 * 16 * 3);
+    for (uint32_t ty = 0; ty < 20; ty += 16)
+      for (uint32_t tx = 0; tx < 40; tx += 16) {
+        std::fill(tile.begin(), tile.end(), 0);
+        for (uint32_t y = 0; y < 16 && ty + y < 20; ++y)
+          for (uint32_t x = 0; x < 16 && tx + x < 40; ++x) {
+            const RgbQuad c = fixtures::PixelAt(picture, tx + x, ty + y);
+            uint8_t* p = tile.data() + (y * 16 + x) * 3;
+            p[0] = c.red, p[1] = c.green, p[2] = c.blue;
+          }
+        TIFFWriteTile(tiff, tile.data(), tx, ty, 0, 0);
+      }
+  });
+  EXPECT_TRUE(fixtures::SameColors(picture, Decode(file)));
+}
+
+struct RawLayoutCase {
+  const char* name;
+  uint16_t samples;
+  uint16_t bits;
+  uint16_t photometric;
+  Bytes row;  // two pixels
+  uint32_t bpp;
+  RgbQuad first;
+  RgbQuad second;
+};
+
+class TiffLayoutTest : public ::testing::TestWithParam<RawLayoutCase> {};
+
+TEST_P(TiffLayoutTest, DecodesToTheExpectedColours) {
+  const RawLayoutCase& c = GetParam();
+  const Bytes file = WriteRawTiff([&](TIFF* tiff) {
+    SetBasics(tiff, 2, 1, c.samples, c.bits, c.photometric);
+    if (c.samples == 4 && c.photometric == PHOTOMETRIC_RGB) {
+      const uint16_t extra[1] = {EXTRASAMPLE_UNASSALPHA};
+      TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra);
+    }
+    if (c.photometric == PHOTOMETRIC_SEPARATED) TIFFSetField(tiff, TIFFTAG_INKSET, INKSET_CMYK);
+    Bytes row = c.row;
+    TIFFWriteScanline(tiff, row.data(), 0, 0);
+  });
+  const CxImage image = Decode(file);
+  EXPECT_EQ(image.GetBpp(), c.bpp);
+  EXPECT_EQ(fixtures::PixelAt(image, 0, 0), c.first);
+  EXPECT_EQ(fixtures::PixelAt(image, 1, 0), c.second);
+}
+
+Bytes HostOrder16(std::initializer_list<uint16_t> values) {
+  Bytes out;
+  for (uint16_t v : values) {
+    const auto* p = reinterpret_cast<const uint8_t*>(&v);
+    out.insert(out.end(), p, p + 2);
+  }
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, TiffLayoutTest,
+    ::testing::Values(
+        RawLayoutCase{"Gray16", 1, 16, PHOTOMETRIC_MINISBLACK, HostOrder16({0xABCD, 0x0100}), 8, MakeRgb(0xAB, 0xAB, 0xAB), MakeRgb(1, 1, 1)},
+        RawLayoutCase{"Rgb16", 3, 16, PHOTOMETRIC_RGB, HostOrder16({0xFF00, 0x1200, 0x0000, 0x0000, 0x8000, 0xFFFF}), 24,
+                      MakeRgb(0xFF, 0x12, 0), MakeRgb(0, 0x80, 0xFF)},
+        RawLayoutCase{"Gray2", 1, 2, PHOTOMETRIC_MINISBLACK, {0b11010000}, 8, MakeRgb(255, 255, 255), MakeRgb(85, 85, 85)},
+        // Inks: cyan, then black.
+        RawLayoutCase{"Cmyk", 4, 8, PHOTOMETRIC_SEPARATED, {255, 0, 0, 0, 0, 0, 0, 255}, 24, MakeRgb(0, 255, 255), MakeRgb(0, 0, 0)},
+        // Transparent red reads as white paper, opaque blue stays blue.
+        RawLayoutCase{"RgbaOntoWhite", 4, 8, PHOTOMETRIC_RGB, {255, 0, 0, 0, 0, 0, 255, 255}, 24, MakeRgb(255, 255, 255), MakeRgb(0, 0, 255)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TiffDecoderTest, ResolutionInCentimetres) {
+  const Bytes file = WriteRawTiff([](TIFF* tiff) {
+    SetBasics(tiff, 1, 1, 1, 8, PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tiff, TIFFTAG_XRESOLUTION, 118.11f);
+    TIFFSetField(tiff, TIFFTAG_YRESOLUTION, 59.055f);
+    TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_CENTIMETER);
+    uint8_t row[1] = {7};
+    TIFFWriteScanline(tiff, row, 0, 0);
+  });
+  const CxImage image = Decode(file);
+  EXPECT_EQ(image.GetXDPI(), 300);
+  EXPECT_EQ(image.GetYDPI(), 150);
+}
+
+TEST(TiffDecoderTest, DamageIsReportedAndNothingReachesStderr) {
+  const CxImage photo = fixtures::MakeColorImage(30, 30);
+  Bytes file = EncodePages({{&photo, TiffCompression::Lzw}});
+  // Scribble over the compressed strips (they sit between the header and the directory).
+  for (size_t i = 16; i < file.size() / 2; i += 3) file[i] = static_cast<uint8_t>(i * 7);
+  testing::internal::CaptureStderr();
+  CxImage image;
+  const bool decoded = image.Decode(file, ImageFormat::Tiff);
+  Bytes cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(file.size() - 20));
+  CxImage truncated;
+  const bool cutDecoded = truncated.Decode(cut, ImageFormat::Tiff);
+  const std::string printed = testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(decoded);
+  EXPECT_EQ(std::string(image.GetLastError()).rfind("TIFF: ", 0), 0u) << image.GetLastError();
+  EXPECT_FALSE(cutDecoded);
+  EXPECT_STRNE(truncated.GetLastError(), "");
+  EXPECT_EQ(printed, "");
+}
+
+TEST(TiffEncoderTest, CcittNeedsABilevelImage) {
+  const CxImage photo = fixtures::MakeColorImage(4, 4);
+  auto encoded = imaging::EncodeTiff(std::vector<TiffPage>{{&photo, TiffCompression::CcittG4}});
+  ASSERT_TRUE(encoded.IsError());
+  EXPECT_EQ(encoded.ErrorText(), "TIFF: CCITT compression needs a black-and-white image");
+}
+
+}  // namespace
