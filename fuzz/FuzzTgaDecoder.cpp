@@ -1,0 +1,5 @@
+#include "FuzzDecoder.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  return FuzzDecoder(ImageFormat::Tga, data, size);
+}
