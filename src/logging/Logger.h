@@ -42,9 +42,8 @@ class Logger {
 
   const std::string& Name() const;
 
-  struct State;  // the resolved log4cxx logger; defined with the implementation
-
  private:
+  struct State;  // the resolved log4cxx logger; defined with the implementation
   enum class Level { Debug, Error, Fatal };
 
   template <typename T>
