@@ -39,7 +39,7 @@ class CapStateStorageItem {
 
   const CapabilityInfo& Info() const { return info_; }
 
-  // The first current item in stored form (CapStateStorageItem::StoredSize bytes); empty when
+  // The first current item in stored form (one stored item's bytes, FIX32 as float); empty when
   // the capability holds no current value.
   std::span<const std::byte> FirstCurrentItem() const;
 
