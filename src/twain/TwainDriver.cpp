@@ -95,7 +95,7 @@ TW_UINT16 TwainDriver::OnUserInterface(const TwainTriplet& triplet) {
     case MSG_DISABLEDS:
       return DisableDS(userInterface);
     case MSG_ENABLEDS:
-      return EnableDS(*userInterface);
+      return EnableDS(userInterface);
     default:
       return Fail(failure_text::kUserInterface, TWCC_BADPROTOCOL);
   }
@@ -111,7 +111,7 @@ TW_UINT16 TwainDriver::OnPendingXfers(const TwainTriplet& triplet) {
       return Fail(failure_text::kPendingXfers, TWCC_BADPROTOCOL);
   }
   // Count is the first member: the rest of the structure stays as the application passed it.
-  auto& count = *static_cast<TW_INT16*>(triplet.data);
+  auto* count = static_cast<TW_INT16*>(triplet.data);
   if (triplet.msg == MSG_GET) return GetPendingXfers(count);
   if (triplet.msg == MSG_RESET) return ResetPendingXfer(count);
   return EndXfers(count);

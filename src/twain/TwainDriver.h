@@ -45,14 +45,18 @@ class TwainDriver {
   // identity with the id the manager assigned.
   virtual TW_UINT16 OpenDS(const TwainTriplet& triplet) = 0;
   virtual TW_UINT16 CloseDS() = 0;
+  // EnableDS and the three pending-transfer operations never get a null data
+  // pointer in a state that accepts their triplet (the dispatcher refuses a
+  // missing one there); in any other state they may, so their state check
+  // comes before any use.
   // Reads ShowUI and hParent, writes ModalUI.
-  virtual TW_UINT16 EnableDS(TW_USERINTERFACE& userInterface) = 0;
-  // The structure is not read and may be null.
+  virtual TW_UINT16 EnableDS(TW_USERINTERFACE* userInterface) = 0;
+  // The structure is not read and may be null in every state.
   virtual TW_UINT16 DisableDS(TW_USERINTERFACE* userInterface) = 0;
   // The three operations on pending transfers write only the Count field.
-  virtual TW_UINT16 GetPendingXfers(TW_INT16& count) = 0;
-  virtual TW_UINT16 EndXfers(TW_INT16& count) = 0;
-  virtual TW_UINT16 ResetPendingXfer(TW_INT16& count) = 0;
+  virtual TW_UINT16 GetPendingXfers(TW_INT16* count) = 0;
+  virtual TW_UINT16 EndXfers(TW_INT16* count) = 0;
+  virtual TW_UINT16 ResetPendingXfer(TW_INT16* count) = 0;
   virtual TW_UINT16 GetImageInfo(TW_IMAGEINFO& imageInfo) = 0;
   virtual TW_UINT16 GetPalette8(TW_PALETTE8& palette) = 0;
   virtual TW_UINT16 NativeXfer(const TwainTriplet& triplet) = 0;

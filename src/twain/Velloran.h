@@ -18,11 +18,11 @@ class Velloran : public TwainDriver {
 
   TW_UINT16 OpenDS(const TwainTriplet& triplet) override;
   TW_UINT16 CloseDS() override;
-  TW_UINT16 EnableDS(TW_USERINTERFACE& userInterface) override;
+  TW_UINT16 EnableDS(TW_USERINTERFACE* userInterface) override;
   TW_UINT16 DisableDS(TW_USERINTERFACE* userInterface) override;
-  TW_UINT16 GetPendingXfers(TW_INT16& count) override;
-  TW_UINT16 EndXfers(TW_INT16& count) override;
-  TW_UINT16 ResetPendingXfer(TW_INT16& count) override;
+  TW_UINT16 GetPendingXfers(TW_INT16* count) override;
+  TW_UINT16 EndXfers(TW_INT16* count) override;
+  TW_UINT16 ResetPendingXfer(TW_INT16* count) override;
 
   TW_UINT16 GetImageInfo(TW_IMAGEINFO& imageInfo) override;
   TW_UINT16 GetPalette8(TW_PALETTE8& palette) override;

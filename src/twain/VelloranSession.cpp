@@ -23,7 +23,7 @@ TW_UINT16 Velloran::CloseDS() {
   return TWRC_SUCCESS;
 }
 
-TW_UINT16 Velloran::EnableDS(TW_USERINTERFACE&) {
+TW_UINT16 Velloran::EnableDS(TW_USERINTERFACE*) {
   return RefuseUnavailable(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS);
 }
 
@@ -31,14 +31,14 @@ TW_UINT16 Velloran::DisableDS(TW_USERINTERFACE*) {
   return RefuseUnavailable(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS);
 }
 
-TW_UINT16 Velloran::GetPendingXfers(TW_INT16&) {
+TW_UINT16 Velloran::GetPendingXfers(TW_INT16*) {
   return RefuseUnavailable(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET);
 }
 
-TW_UINT16 Velloran::EndXfers(TW_INT16&) {
+TW_UINT16 Velloran::EndXfers(TW_INT16*) {
   return RefuseUnavailable(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER);
 }
 
-TW_UINT16 Velloran::ResetPendingXfer(TW_INT16&) {
+TW_UINT16 Velloran::ResetPendingXfer(TW_INT16*) {
   return RefuseUnavailable(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET);
 }

@@ -101,6 +101,10 @@ std::optional<TW_IDENTITY> ProbeSource(const std::string& path, TW_IDENTITY* app
   return identity;
 }
 
+// Identities are packed: their Id may sit misaligned, so it is read by value
+// before a container takes it by reference.
+TW_UINT32 IdOf(const TW_IDENTITY& identity) { return identity.Id; }
+
 TW_UINT16 Refuse(Application* application, TW_UINT16 conditionCode) {
   if (application != nullptr) application->conditionCode = conditionCode;
   return TWRC_FAILURE;
@@ -108,7 +112,7 @@ TW_UINT16 Refuse(Application* application, TW_UINT16 conditionCode) {
 
 Application* FindApplication(const TW_IDENTITY* identity) {
   if (identity == nullptr) return nullptr;
-  const auto it = g_applications.find(identity->Id);
+  const auto it = g_applications.find(IdOf(*identity));
   return it == g_applications.end() ? nullptr : &it->second;
 }
 
@@ -123,8 +127,8 @@ TW_UINT16 OpenManager(TW_IDENTITY* origin) {
   TW_UINT32 id = 0;
   {
     std::lock_guard lock(g_lock);
-    if (origin->Id != 0 && g_applications.count(origin->Id) != 0) {
-      return Refuse(&g_applications[origin->Id], TWCC_SEQERROR);
+    if (origin->Id != 0 && g_applications.count(IdOf(*origin)) != 0) {
+      return Refuse(&g_applications[IdOf(*origin)], TWCC_SEQERROR);
     }
     id = g_nextApplicationId++;
     origin->Id = id;
@@ -148,7 +152,7 @@ TW_UINT16 CloseManager(TW_IDENTITY* origin) {
   Application* application = FindApplication(origin);
   if (application == nullptr) return TWRC_FAILURE;
   if (!application->sources.empty()) return Refuse(application, TWCC_SEQERROR);
-  g_applications.erase(origin->Id);
+  g_applications.erase(IdOf(*origin));
   return TWRC_SUCCESS;
 }
 
@@ -174,7 +178,7 @@ TW_UINT16 OpenDataSource(TW_IDENTITY* origin, TW_IDENTITY* wanted) {
     if (wanted == nullptr) return Refuse(application, TWCC_BADVALUE);
     const CatalogEntry* entry = ChooseSource(*application, *wanted);
     if (entry == nullptr) return Refuse(application, TWCC_NODS);
-    if (application->sources.count(entry->identity.Id) != 0) return Refuse(application, TWCC_SEQERROR);
+    if (application->sources.count(IdOf(entry->identity)) != 0) return Refuse(application, TWCC_SEQERROR);
     chosen = *entry;
   }
   OpenSource source;
@@ -207,7 +211,7 @@ TW_UINT16 OpenDataSource(TW_IDENTITY* origin, TW_IDENTITY* wanted) {
     dlclose(source.library);
     return TWRC_FAILURE;
   }
-  application->sources[source.identity.Id] = source;
+  application->sources[IdOf(source.identity)] = source;
   return TWRC_SUCCESS;
 }
 
@@ -217,7 +221,7 @@ std::optional<OpenSource> FindOpenSource(TW_IDENTITY* origin, TW_IDENTITY* desti
   Application* application = FindApplication(origin);
   rc = TWRC_FAILURE;
   if (application == nullptr) return std::nullopt;
-  const auto it = application->sources.find(destination->Id);
+  const auto it = application->sources.find(IdOf(*destination));
   if (it == application->sources.end()) {
     Refuse(application, TWCC_BADDEST);
     return std::nullopt;
@@ -233,7 +237,7 @@ TW_UINT16 CloseDataSource(TW_IDENTITY* origin, TW_IDENTITY* destination, TW_MEMR
   if (rc != TWRC_SUCCESS) return rc;
   {
     std::lock_guard lock(g_lock);
-    if (Application* application = FindApplication(origin)) application->sources.erase(destination->Id);
+    if (Application* application = FindApplication(origin)) application->sources.erase(IdOf(*destination));
   }
   dlclose(source->library);
   return rc;
@@ -244,7 +248,7 @@ TW_UINT16 RegisterCallback(TW_IDENTITY* origin, TW_IDENTITY* destination, TW_MEM
   Application* application = FindApplication(origin);
   if (application == nullptr) return TWRC_FAILURE;
   if (data == nullptr) return Refuse(application, TWCC_BADVALUE);
-  const auto it = application->sources.find(destination->Id);
+  const auto it = application->sources.find(IdOf(*destination));
   if (it == application->sources.end()) return Refuse(application, TWCC_BADDEST);
   TW_CALLBACK callback;
   std::memcpy(&callback, data, sizeof(callback));

@@ -134,7 +134,7 @@ TEST_F(DataSourceModule, LoadsAndUnloadsAThousandTimesWithoutResidue) {
   settings->SetLoggerEnabled(true);
   const std::string fileName = std::filesystem::path(test_support::VelloranDsPath()).filename();
   const int threadsBefore = ThreadCount();
-  long residentAfterWarmUp = 0;
+  [[maybe_unused]] long residentAfterWarmUp = 0;
   for (int round = 0; round < 1000; ++round) {
     {
       LoadedModule module;
@@ -142,7 +142,7 @@ TEST_F(DataSourceModule, LoadsAndUnloadsAThousandTimesWithoutResidue) {
       ASSERT_EQ(ThreadCount(), threadsBefore) << "round " << round;
       TW_IDENTITY identity{};
       ASSERT_EQ(module.Call(&application, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity), TWRC_SUCCESS);
-      ASSERT_EQ(identity.Id, 0u) << "round " << round << ": a source left over from an earlier load";
+      ASSERT_EQ(TW_UINT32{identity.Id}, 0u) << "round " << round << ": a source left over from an earlier load";
       identity.Id = 5;
       ASSERT_EQ(module.Call(&application, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &identity), TWRC_SUCCESS);
     }
@@ -167,7 +167,7 @@ TEST_F(EntryPoint, DoesNothingWhileThereIsNoDriver) {
   TW_IDENTITY identity{};
   identity.Id = 77;
   EXPECT_EQ(EnterDataSource({&application, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity}), TWRC_SUCCESS);
-  EXPECT_EQ(identity.Id, 77u);
+  EXPECT_EQ(TW_UINT32{identity.Id}, 77u);
 }
 
 TEST_F(EntryPoint, AttachBuildsTheSourceForTheModulesSettings) {
@@ -217,7 +217,15 @@ TEST_P(EscapingException, IsAnsweredAsBummerAndLogged) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, EscapingException,
                          ::testing::Values(ThrowingSource::What::kBadAlloc, ThrowingSource::What::kRuntimeError,
-                                           ThrowingSource::What::kInteger));
+                                           ThrowingSource::What::kInteger),
+                         [](const auto& info) {
+                           switch (info.param) {
+                             case ThrowingSource::What::kBadAlloc: return std::string("BadAlloc");
+                             case ThrowingSource::What::kRuntimeError: return std::string("RuntimeError");
+                             case ThrowingSource::What::kInteger: return std::string("NotAStandardException");
+                           }
+                           return std::string();
+                         });
 
 }  // namespace
 }  // namespace twain_test

@@ -27,7 +27,7 @@ TEST_F(Dispatch, IdentityBeforeOpenIsTheConstructedOne) {
   TW_IDENTITY identity{};
   identity.Id = 99;
   ASSERT_EQ(Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity), TWRC_SUCCESS);
-  EXPECT_EQ(identity.Id, 0u);
+  EXPECT_EQ(TW_UINT32{identity.Id}, 0u);
   EXPECT_EQ(identity.Version.MajorNum, 5);
   EXPECT_EQ(identity.Version.MinorNum, 0);
   EXPECT_EQ(identity.Version.Language, TWLG_USA);
@@ -36,7 +36,7 @@ TEST_F(Dispatch, IdentityBeforeOpenIsTheConstructedOne) {
   // 1.9, not 1.0: the 64-bit Linux manager refuses sources below 1.5.
   EXPECT_EQ(identity.ProtocolMajor, 1);
   EXPECT_EQ(identity.ProtocolMinor, 9);
-  EXPECT_EQ(identity.SupportedGroups, DG_CONTROL | DG_IMAGE);
+  EXPECT_EQ(TW_UINT32{identity.SupportedGroups}, DG_CONTROL | DG_IMAGE);
   EXPECT_STREQ(identity.Manufacturer, "Oskaveld Software");
   EXPECT_STREQ(identity.ProductFamily, "Velloran");
   EXPECT_STREQ(identity.ProductName, "Oskaveld MFP Velloran");
@@ -61,7 +61,8 @@ INSTANTIATE_TEST_SUITE_P(Modes, ProductName,
                                            ProductNameCase{9, "Oskaveld Velloran"},  // files on disk win
                                            ProductNameCase{8, "Oskaveld Remote Velloran"},
                                            ProductNameCase{2, "Oskaveld MFP Velloran"},
-                                           ProductNameCase{4, "Oskaveld MFP Velloran"}));
+                                           ProductNameCase{4, "Oskaveld MFP Velloran"}),
+                         [](const auto& info) { return "Mode" + std::to_string(info.param.mode); });
 
 TEST_F(Dispatch, StatusHandsOutTheLastFailureOnceAndSuccessDoesNotClearIt) {
   TW_USERINTERFACE ui{TW_TRUE, TW_TRUE, nullptr};
@@ -76,8 +77,8 @@ TEST_F(Dispatch, OpenTakesTheManagersIdentityAndCloseFreesTheSource) {
   ASSERT_EQ(Open(), TWRC_SUCCESS);
   TW_IDENTITY identity{};
   ASSERT_EQ(Call(DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity), TWRC_SUCCESS);
-  EXPECT_EQ(identity.Id, kSourceId);
-  EXPECT_EQ(Source().ApplicationIdentity().Id, application.Id);
+  EXPECT_EQ(TW_UINT32{identity.Id}, kSourceId);
+  EXPECT_EQ(TW_UINT32{Source().ApplicationIdentity().Id}, TW_UINT32{application.Id});
   EXPECT_STREQ(Source().ApplicationIdentity().ProductName, "First application");
 
   ASSERT_EQ(Call(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, nullptr), TWRC_SUCCESS);
@@ -168,7 +169,7 @@ TEST_P(OtherApplication, IsRefusedWithoutTouchingTheOwnersCondition) {
   EXPECT_EQ(Call(&other, c.dg, c.dat, c.msg, data), TWRC_FAILURE);
   EXPECT_EQ(Call(nullptr, c.dg, c.dat, c.msg, data), TWRC_FAILURE);
   EXPECT_EQ(Source().State(), 400);
-  EXPECT_EQ(Source().ApplicationIdentity().Id, application.Id);
+  EXPECT_EQ(TW_UINT32{Source().ApplicationIdentity().Id}, TW_UINT32{application.Id});
   EXPECT_EQ(Condition(), TWCC_BADPROTOCOL);
 }
 

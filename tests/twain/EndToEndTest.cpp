@@ -37,10 +37,10 @@ TEST_F(EndToEnd, OpensAndClosesTheSourceRepeatedly) {
   for (int session = 0; session < 3; ++session) {
     SCOPED_TRACE(session);
     ASSERT_EQ(app.OpenSource(), TWRC_SUCCESS);
-    EXPECT_NE(app.Source().Id, 0u);
+    EXPECT_NE(TW_UINT32{app.Source().Id}, 0u);
     TW_IDENTITY identity{};
     ASSERT_EQ(app.Send(DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity), TWRC_SUCCESS);
-    EXPECT_EQ(identity.Id, app.Source().Id);
+    EXPECT_EQ(TW_UINT32{identity.Id}, TW_UINT32{app.Source().Id});
     EXPECT_EQ(app.Send(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET, &identity), TWRC_FAILURE);
     EXPECT_EQ(app.SourceCondition(), TWCC_BADPROTOCOL);
     ASSERT_EQ(app.CloseSource(), TWRC_SUCCESS);
@@ -55,7 +55,7 @@ TEST_F(EndToEnd, SecondApplicationIsRefusedAndTheFirstKeepsItsCondition) {
   TwainSession second(dsm, "Second");
   ASSERT_EQ(first.OpenDsm(), TWRC_SUCCESS);
   ASSERT_EQ(second.OpenDsm(), TWRC_SUCCESS);
-  ASSERT_NE(first.App().Id, second.App().Id);
+  ASSERT_NE(TW_UINT32{first.App().Id}, TW_UINT32{second.App().Id});
   ASSERT_EQ(first.OpenSource(), TWRC_SUCCESS);
   TW_USERINTERFACE ui{TW_FALSE, TW_FALSE, nullptr};
   ASSERT_EQ(first.Send(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDSUIONLY, &ui), TWRC_FAILURE);

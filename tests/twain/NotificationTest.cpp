@@ -70,7 +70,7 @@ TEST_P(ManagerSearch, FindsAnAlreadyLoadedManagerPreferringTheCurrentName) {
   EXPECT_EQ(received[1].msg, MSG_CLOSEDSREQ);
   for (const TestDsmNotification& notification : received) {
     EXPECT_EQ(notification.sourceId, kSourceId);
-    EXPECT_EQ(notification.applicationId, application.Id);
+    EXPECT_EQ(notification.applicationId, TW_UINT32{application.Id});
   }
   if (bystander != nullptr) {
     EXPECT_TRUE(bystander->Notifications().empty());
