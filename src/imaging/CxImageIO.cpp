@@ -90,26 +90,42 @@ bool CxImage::Decode(std::span<const uint8_t> bytes, uint32_t formatId) {
 
 bool CxImage::Encode(std::vector<uint8_t>& out, uint32_t formatId) const {
   if (!IsValid()) return false;
-  imaging::Result<std::vector<uint8_t>> encoded = imaging::EncodeImage(*this, formatId);
-  if (encoded.IsError()) {
-    SetLastError(encoded.ErrorText().c_str());
+  auto status = imaging::EncodeImage(*this, formatId, out);
+  if (status.IsError()) {
+    SetLastError(status.ErrorText().c_str());
     return false;
   }
-  out = std::move(encoded).Value();
   return true;
 }
 
+namespace {
+
+bool WriteAll(std::ofstream& file, const uint8_t* data, size_t size) {
+  file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  return static_cast<bool>(file);
+}
+
+}  // namespace
+
 bool CxImage::SaveFile(const std::string& path, uint32_t formatId) const {
-  std::vector<uint8_t> bytes;
-  if (!Encode(bytes, formatId)) return false;
+  if (!IsValid()) return false;
+  // BMP is the file transfer's format: the block goes to the file as it is, with no copy.
+  std::vector<uint8_t> encoded;
+  if (formatId != ImageFormat::Bmp && !Encode(encoded, formatId)) return false;
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   if (!file) {
     SetLastError("SaveFile: can't create file");
     return false;
   }
-  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bool written = false;
+  if (formatId == ImageFormat::Bmp) {
+    const auto header = imaging::BmpFileHeader(*this);
+    written = WriteAll(file, header.data(), header.size()) && WriteAll(file, GetDIB(), GetSize());
+  } else {
+    written = WriteAll(file, encoded.data(), encoded.size());
+  }
   file.close();
-  if (!file) {
+  if (!written || !file) {
     SetLastError("SaveFile: can't write file");
     return false;
   }

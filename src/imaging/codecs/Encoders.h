@@ -9,6 +9,7 @@
 namespace imaging {
 
 // Encodes with the writer of `formatId`: BMP, PNG, JPEG or TIFF. Other ids fail.
-Result<std::vector<uint8_t>> EncodeImage(const CxImage& image, uint32_t formatId);
+// `out` is replaced; its memory is reused where the encoder allows.
+Status EncodeImage(const CxImage& image, uint32_t formatId, std::vector<uint8_t>& out);
 
 }  // namespace imaging
