@@ -50,7 +50,8 @@ class CxImage {
   // The same as SaveFile into memory; `out` is replaced.
   bool Encode(std::vector<uint8_t>& out, uint32_t formatId) const;
 
-  static constexpr uint64_t kMaxFileBytes = uint64_t{1} << 30;
+  // Twice the largest pixel data an image may hold: room for any uncompressed file we accept.
+  static constexpr uint64_t kMaxFileBytes = uint64_t{512} << 20;
 
   uint32_t GetWidth() const { return width_; }
   uint32_t GetHeight() const { return height_; }

@@ -1,6 +1,7 @@
 // Loading and saving: file access, format detection and the choice of encoder.
 #include "imaging/CxImage.h"
 
+#include <filesystem>
 #include <fstream>
 #include <optional>
 
@@ -18,6 +19,9 @@ struct FileBytes {
 };
 
 imaging::Result<FileBytes> ReadFileCapped(const std::string& path, uint64_t maxBytes) {
+  // Only regular files: a folder reads as nothing and a pipe could block for ever.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return imaging::Error{"Decode: can't open file"};
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return imaging::Error{"Decode: can't open file"};
   const std::streamoff length = in.tellg();

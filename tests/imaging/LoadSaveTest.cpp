@@ -69,10 +69,13 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"EmptyFile", Bytes{}, ImageFormat::Unknown, "Decode: Unknown or wrong format"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(LoadFileTest, MissingFileSaysSo) {
-  CxImage image;
-  EXPECT_FALSE(image.LoadFile("/nonexistent/velloran/page.png"));
-  EXPECT_STREQ(image.GetLastError(), "Decode: can't open file");
+TEST(LoadFileTest, OnlyRegularFilesAreRead) {
+  for (const char* path : {"/nonexistent/velloran/page.png", "/tmp", "/dev/zero"}) {
+    SCOPED_TRACE(path);
+    CxImage image;
+    EXPECT_FALSE(image.LoadFile(path));
+    EXPECT_STREQ(image.GetLastError(), "Decode: can't open file");
+  }
 }
 
 TEST(LoadFileTest, FrameIndexSelectsThePageAndIsKept) {

@@ -156,6 +156,37 @@ TEST(MngDecoderTest, ChunkDamageIsCaughtBeforeTheLibrary) {
   EXPECT_EQ(DecodeError(file, ImageFormat::Mng, 1), "Error: frame not present in MNG file");
 }
 
+void AppendChunk(ByteWriter& out, const char* type, const Bytes& data) {
+  Bytes typeAndData(type, type + 4);
+  typeAndData.insert(typeAndData.end(), data.begin(), data.end());
+  out.BE32(static_cast<uint32_t>(data.size())).Append(typeAndData);
+  out.BE32(static_cast<uint32_t>(crc32(0, typeAndData.data(), static_cast<uInt>(typeAndData.size()))));
+}
+
+CxImage Uniform(RgbQuad color) {
+  CxImage image;
+  image.Create(6, 4, 24);
+  for (uint32_t y = 0; y < 4; ++y)
+    for (uint32_t x = 0; x < 6; ++x) fixtures::SetColor(image, x, y, color);
+  return image;
+}
+
+TEST(MngDecoderTest, AnAnimationGivesItsFirstFrameEvenWhenItLoopsForEver) {
+  const Bytes red = fixtures::Encoded(Uniform(MakeRgb(255, 0, 0)), ImageFormat::Png);
+  const Bytes blue = fixtures::Encoded(Uniform(MakeRgb(0, 0, 255)), ImageFormat::Png);
+  ByteWriter out;
+  out.Append({0x8A, 'M', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
+  AppendChunk(out, "MHDR", ByteWriter().BE32(6).BE32(4).BE32(1000).BE32(0).BE32(2).BE32(0).BE32(0).Get());
+  AppendChunk(out, "LOOP", ByteWriter().U8(0).U8(0).BE32(0x7FFFFFFF).Get());
+  out.Append(Bytes(red.begin() + 8, red.end()));  // the PNG chunks without the signature
+  out.Append(Bytes(blue.begin() + 8, blue.end()));
+  AppendChunk(out, "ENDL", {0});
+  AppendChunk(out, "MEND", {});
+  CxImage image;
+  ASSERT_TRUE(image.Decode(out.Get(), ImageFormat::Mng)) << image.GetLastError();
+  EXPECT_EQ(fixtures::PixelAt(image, 3, 2), MakeRgb(255, 0, 0));
+}
+
 TEST(MngDecoderTest, HugeHeaderIsRefused) {
   ByteWriter out;
   out.Append({0x8A, 'M', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
