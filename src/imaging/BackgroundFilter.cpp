@@ -46,19 +46,14 @@ BackgroundFilter::BackgroundFilter(int mode) : mode_(mode) {}
 void BackgroundFilter::FindRanges(const CxImage& image) {
   const uint32_t width = image.GetWidth();
   const uint32_t margin = std::max<uint32_t>(1, width / 20);
-  std::array<std::array<uint32_t, 256>, 3> counts{};
+  ChannelHistograms margins;
   for (uint32_t y = 0; y < image.GetHeight(); ++y) {
     const uint8_t* row = image.GetBits(y);
     // Both margins count, even where a narrow page makes them overlap.
-    for (const uint32_t start : {0u, width - margin}) {
-      const uint8_t* p = row + size_t{start} * 3;
-      for (uint32_t x = 0; x < margin; ++x, p += 3) {
-        ++counts[kBlue][p[0]];
-        ++counts[kGreen][p[1]];
-        ++counts[kRed][p[2]];
-      }
-    }
+    margins.AddRow(row, 0, margin);
+    margins.AddRow(row, width - margin, width);
   }
+  const std::array<std::array<uint32_t, 256>, 3> counts = margins.Total();
   for (uint32_t c = 0; c < 3; ++c) {
     ChannelRange range = RangeOf(counts[c]);
     // Widen by 1/20 (mode 1) or 2/20 (mode 2) of the room left on each side.

@@ -70,20 +70,20 @@ std::optional<ColorDetector::Measure> ColorDetector::Detect(const CxImage& image
 
   // A page narrower than 20 pixels has no margins: it counts as dark paper.
   const uint32_t margin = width / 20;
-  std::array<uint32_t, 256> histogram{};
+  IntensityHistogram margins;
   if (margin > 0) {
     for (uint32_t y = 0; y < height; ++y) {
-      AddIntensities(image.GetBits(y), 0, margin, histogram.data());
-      AddIntensities(image.GetBits(y), width - margin, width, histogram.data());
+      margins.AddRow(image.GetBits(y), 0, margin);
+      margins.AddRow(image.GetBits(y), width - margin, width);
     }
   }
-  mode_ = MarginMode(histogram);
+  mode_ = MarginMode(margins.Total());
 
   threshold_ = 0;
   if (mode_ != 2) {
-    histogram.fill(0);
-    for (uint32_t y = 0; y < height; ++y) AddIntensities(image.GetBits(y), 0, width, histogram.data());
-    threshold_ = ThresholdOf(histogram);
+    IntensityHistogram page;
+    for (uint32_t y = 0; y < height; ++y) page.AddRow(image.GetBits(y), 0, width);
+    threshold_ = ThresholdOf(page.Total());
   }
 
   ColorClassifier classifier;
@@ -91,9 +91,10 @@ std::optional<ColorDetector::Measure> ColorDetector::Detect(const CxImage& image
   classifier.blackDistance = blackDistance_;
   classifier.whiteDistance = whiteDistance_;
   classifier.mode = mode_;
-  for (int a = 0; a < 256; ++a) {
-    classifier.examined[a] = threshold_ == 0 || (mode_ == 0 && a > threshold_) || (mode_ == 1 && a < threshold_);
-  }
+  // Examined: every intensity when t = 0; above t on dark paper, below t on mid-tone paper.
+  // (Light paper always has t = 0; t itself lies within 1 .. 254.)
+  if (threshold_ != 0 && mode_ == 0) classifier.examinedLow = static_cast<uint8_t>(threshold_ + 1);
+  if (threshold_ != 0 && mode_ == 1) classifier.examinedHigh = static_cast<uint8_t>(threshold_ - 1);
   ColorCounts counts;
   for (uint32_t y = 0; y < height; ++y) ClassifyRow(image.GetBits(y), width, classifier, counts);
 

@@ -113,7 +113,17 @@ bool ResizeNearest(const CxImage& source, CxImage& result, RowProgress& progress
     }
     const uint8_t* src = source.GetBits(StoredRowOf(height, sy));
     if (bpp == 24) {
-      for (uint32_t x = 0; x < outWidth; ++x) std::memcpy(dst + 3 * size_t{x}, src + sourceOffset[x], 3);
+      // Pixels move as 4-byte words (the fourth byte is overwritten by the next pixel); the
+      // last pixel, and source pixels in the last column, move as 3 bytes so that nothing is
+      // written into the next row or read past the block.
+      const uint32_t lastSourceOffset = (width - 1) * 3;
+      uint32_t x = 0;
+      for (; x + 1 < outWidth && sourceOffset[x] != lastSourceOffset; ++x) {
+        uint32_t pixel;
+        std::memcpy(&pixel, src + sourceOffset[x], 4);
+        std::memcpy(dst + 3 * size_t{x}, &pixel, 4);
+      }
+      for (; x < outWidth; ++x) std::memcpy(dst + 3 * size_t{x}, src + sourceOffset[x], 3);
     } else if (bpp == 8) {
       for (uint32_t x = 0; x < outWidth; ++x) dst[x] = src[sourceOffset[x]];
     } else {

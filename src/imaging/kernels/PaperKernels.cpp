@@ -2,48 +2,289 @@
 
 #include <algorithm>
 
+#include "imaging/kernels/CpuFeatures.h"
+
+#if VELLORAN_X86_SIMD
+#include <immintrin.h>
+#endif
+
 namespace imaging {
+namespace {
 
-void ReplacePaperRow(const uint8_t* src, uint8_t* dst, uint32_t width, const PaperRange& range) {
-  for (uint32_t x = 0; x < width; ++x, src += 3, dst += 3) {
-    const bool inside = src[0] >= range.low[0] && src[0] <= range.high[0] && src[1] >= range.low[1] &&
-                        src[1] <= range.high[1] && src[2] >= range.low[2] && src[2] <= range.high[2];
-    const uint8_t* from = inside ? range.replacement.data() : src;
-    dst[0] = from[0];
-    dst[1] = from[1];
-    dst[2] = from[2];
+bool InPaperRange(const uint8_t* p, const PaperRange& range) {
+  return p[0] >= range.low[0] && p[0] <= range.high[0] && p[1] >= range.low[1] && p[1] <= range.high[1] &&
+         p[2] >= range.low[2] && p[2] <= range.high[2];
+}
+
+void ReplacePaperScalar(const uint8_t* src, uint8_t* dst, uint32_t begin, uint32_t width, const PaperRange& range) {
+  for (uint32_t x = begin; x < width; ++x) {
+    const uint8_t* p = src + 3 * size_t{x};
+    const uint8_t* from = InPaperRange(p, range) ? range.replacement.data() : p;
+    uint8_t* q = dst + 3 * size_t{x};
+    q[0] = from[0];
+    q[1] = from[1];
+    q[2] = from[2];
   }
 }
 
-void AddIntensities(const uint8_t* row, uint32_t begin, uint32_t end, uint32_t* histogram) {
-  for (uint32_t x = begin; x < end; ++x) {
-    const uint8_t* p = row + 3 * size_t{x};
-    ++histogram[(p[0] + p[1] + p[2]) / 3];
+// One pixel's class: 1 colour, 0 other content, -1 not counted.
+int ClassifyPixel(const uint8_t* p, const ColorClassifier& c) {
+  const int32_t b = p[0], g = p[1], r = p[2];
+  // Pure black and pure white are never examined, and unexamined pixels never count.
+  if ((b | g | r) == 0 || (b & g & r) == 255) return -1;
+  const int32_t a = (b + g + r) / 3;
+  if (a < c.examinedLow || a > c.examinedHigh) return -1;
+  const int32_t lowest = std::min({b, g, r});
+  // Colourfulness 255 - lowest * 255 / a at or below the gray limit, in integers.
+  const bool grayish = 255 * lowest >= (255 - c.grayLimit) * a;
+  if (!grayish) {
+    const int32_t black = 30 * b * b + 59 * g * g + 30 * r * r;
+    const int32_t white = 30 * (b - 255) * (b - 255) + 59 * (g - 255) * (g - 255) + 30 * (r - 255) * (r - 255);
+    if (black > c.blackDistance && white > c.whiteDistance) return 1;
+  }
+  const bool light = a >= 128;
+  return (c.mode == 0 ? light : !light) ? 0 : -1;
+}
+
+void ClassifyScalar(const uint8_t* row, uint32_t begin, uint32_t width, const ColorClassifier& c, ColorCounts& counts) {
+  for (uint32_t x = begin; x < width; ++x) {
+    const int kind = ClassifyPixel(row + 3 * size_t{x}, c);
+    counts.colour += kind == 1;
+    counts.other += kind == 0;
   }
 }
 
-void ClassifyRow(const uint8_t* row, uint32_t width, const ColorClassifier& c, ColorCounts& counts) {
-  const int32_t grayFactor = 255 - c.grayLimit;
-  for (uint32_t x = 0; x < width; ++x, row += 3) {
-    const int32_t b = row[0], g = row[1], r = row[2];
-    // Pure black and pure white are never examined, and unexamined pixels never count.
-    if ((b | g | r) == 0 || (b & g & r) == 255) continue;
-    const int32_t a = (b + g + r) / 3;
-    if (!c.examined[a]) continue;
-    const int32_t lowest = std::min({b, g, r});
-    // Colourfulness 255 - lowest * 255 / a at or below the gray limit, in integers.
-    const bool grayish = 255 * lowest >= grayFactor * a;
-    if (!grayish) {
-      const int32_t black = 30 * b * b + 59 * g * g + 30 * r * r;
-      const int32_t white = 30 * (b - 255) * (b - 255) + 59 * (g - 255) * (g - 255) + 30 * (r - 255) * (r - 255);
-      if (black > c.blackDistance && white > c.whiteDistance) {
-        ++counts.colour;
-        continue;
+#if VELLORAN_X86_SIMD
+
+// 16 pixels (48 bytes in three registers) split into their blue, green and red bytes, and
+// per-pixel bytes spread back to the three bytes of each pixel.
+struct Channels16 {
+  __m128i blue, green, red;
+};
+
+__attribute__((target("ssse3"))) inline __m128i Gather3(__m128i a, __m128i b, __m128i c, __m128i ma, __m128i mb,
+                                                         __m128i mc) {
+  return _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, ma), _mm_shuffle_epi8(b, mb)), _mm_shuffle_epi8(c, mc));
+}
+
+__attribute__((target("ssse3"))) inline Channels16 Deinterleave(__m128i x0, __m128i x1, __m128i x2) {
+  Channels16 ch;
+  ch.blue = Gather3(x0, x1, x2, _mm_setr_epi8(0, 3, 6, 9, 12, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1),
+                    _mm_setr_epi8(-1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14, -1, -1, -1, -1, -1),
+                    _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1, 4, 7, 10, 13));
+  ch.green = Gather3(x0, x1, x2, _mm_setr_epi8(1, 4, 7, 10, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1),
+                     _mm_setr_epi8(-1, -1, -1, -1, -1, 0, 3, 6, 9, 12, 15, -1, -1, -1, -1, -1),
+                     _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14));
+  ch.red = Gather3(x0, x1, x2, _mm_setr_epi8(2, 5, 8, 11, 14, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1),
+                   _mm_setr_epi8(-1, -1, -1, -1, -1, 1, 4, 7, 10, 13, -1, -1, -1, -1, -1, -1),
+                   _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 3, 6, 9, 12, 15));
+  return ch;
+}
+
+__attribute__((target("ssse3"))) inline void Spread(__m128i perPixel, __m128i out[3]) {
+  out[0] = _mm_shuffle_epi8(perPixel, _mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5));
+  out[1] = _mm_shuffle_epi8(perPixel, _mm_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10));
+  out[2] = _mm_shuffle_epi8(perPixel, _mm_setr_epi8(10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15));
+}
+
+// Bytes v with low <= v <= high (unsigned), as 0xFF: v - low wraps above high - low otherwise.
+__attribute__((target("ssse3"))) inline __m128i InRange(__m128i v, __m128i low, __m128i span) {
+  return _mm_cmpeq_epi8(_mm_subs_epu8(_mm_sub_epi8(v, low), span), _mm_setzero_si128());
+}
+
+// (b + g + r) / 3 of 16 pixels: the 16-bit sums times 21846 / 65536 are exact below 98304.
+__attribute__((target("ssse3"))) inline __m128i Intensity16(const Channels16& ch, __m128i* low16, __m128i* high16) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i third = _mm_set1_epi16(21846);
+  const __m128i sumLow = _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(ch.blue, zero), _mm_unpacklo_epi8(ch.green, zero)),
+                                       _mm_unpacklo_epi8(ch.red, zero));
+  const __m128i sumHigh = _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(ch.blue, zero), _mm_unpackhi_epi8(ch.green, zero)),
+                                        _mm_unpackhi_epi8(ch.red, zero));
+  *low16 = _mm_mulhi_epu16(sumLow, third);
+  *high16 = _mm_mulhi_epu16(sumHigh, third);
+  return _mm_packus_epi16(*low16, *high16);
+}
+
+__attribute__((target("ssse3"))) inline Channels16 Load16(const uint8_t* p) {
+  return Deinterleave(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)),
+                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)));
+}
+
+__attribute__((target("ssse3"))) void ReplacePaperSsse3(const uint8_t* src, uint8_t* dst, uint32_t width,
+                                                        const PaperRange& range) {
+  const __m128i lowB = _mm_set1_epi8(static_cast<char>(range.low[0]));
+  const __m128i lowG = _mm_set1_epi8(static_cast<char>(range.low[1]));
+  const __m128i lowR = _mm_set1_epi8(static_cast<char>(range.low[2]));
+  // An empty range (high < low) matches nothing; the span test would wrap instead.
+  auto span = [](uint8_t low, uint8_t high) { return _mm_set1_epi8(static_cast<char>(high - low)); };
+  const __m128i spanB = span(range.low[0], range.high[0]);
+  const __m128i spanG = span(range.low[1], range.high[1]);
+  const __m128i spanR = span(range.low[2], range.high[2]);
+  const bool empty = range.high[0] < range.low[0] || range.high[1] < range.low[1] || range.high[2] < range.low[2];
+  __m128i replacement[3];
+  {
+    alignas(16) uint8_t bytes[48];
+    for (int i = 0; i < 48; ++i) bytes[i] = range.replacement[i % 3];
+    for (int k = 0; k < 3; ++k) replacement[k] = _mm_load_si128(reinterpret_cast<const __m128i*>(bytes + 16 * k));
+  }
+  uint32_t x = 0;
+  if (!empty) {
+    for (; x + 16 <= width; x += 16) {
+      const uint8_t* p = src + 3 * size_t{x};
+      const __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+      const __m128i x2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
+      const Channels16 ch = Deinterleave(x0, x1, x2);
+      const __m128i inside = _mm_and_si128(_mm_and_si128(InRange(ch.blue, lowB, spanB), InRange(ch.green, lowG, spanG)),
+                                           InRange(ch.red, lowR, spanR));
+      __m128i mask[3];
+      Spread(inside, mask);
+      uint8_t* q = dst + 3 * size_t{x};
+      const __m128i xs[3] = {x0, x1, x2};
+      for (int k = 0; k < 3; ++k) {
+        const __m128i out = _mm_or_si128(_mm_and_si128(mask[k], replacement[k]), _mm_andnot_si128(mask[k], xs[k]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(q + 16 * k), out);
       }
     }
-    const bool light = a >= 128;
-    if (c.mode == 0 ? light : !light) ++counts.other;
   }
+  ReplacePaperScalar(src, dst, x, width, range);
+}
+
+// Adds the eight byte levels held in `levels` to the four interleaved histograms.
+inline void AddLevels8(uint64_t levels, std::array<std::array<uint32_t, 256>, 4>& counts) {
+  ++counts[0][levels & 0xFF];
+  ++counts[1][(levels >> 8) & 0xFF];
+  ++counts[2][(levels >> 16) & 0xFF];
+  ++counts[3][(levels >> 24) & 0xFF];
+  ++counts[0][(levels >> 32) & 0xFF];
+  ++counts[1][(levels >> 40) & 0xFF];
+  ++counts[2][(levels >> 48) & 0xFF];
+  ++counts[3][levels >> 56];
+}
+
+__attribute__((target("ssse3"))) void AddIntensitiesSsse3(const uint8_t* row, uint32_t begin, uint32_t end,
+                                                          std::array<std::array<uint32_t, 256>, 4>& counts) {
+  uint32_t x = begin;
+  for (; x + 16 <= end; x += 16) {
+    __m128i low16, high16;
+    const __m128i levels = Intensity16(Load16(row + 3 * size_t{x}), &low16, &high16);
+    // Straight from the register: storing the vector and reloading single bytes would wait
+    // on the store.
+    AddLevels8(static_cast<uint64_t>(_mm_cvtsi128_si64(levels)), counts);
+    AddLevels8(static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(levels, levels))), counts);
+  }
+  for (; x < end; ++x) ++counts[0][IntensityOf(row + 3 * size_t{x})];
+}
+
+__attribute__((target("ssse3"))) void AddChannelsSsse3(const uint8_t* row, uint32_t begin, uint32_t end,
+                                                       std::array<std::array<std::array<uint32_t, 256>, 4>, 3>& counts) {
+  uint32_t x = begin;
+  for (; x + 16 <= end; x += 16) {
+    const Channels16 ch = Load16(row + 3 * size_t{x});
+    const __m128i channels[3] = {ch.blue, ch.green, ch.red};
+    for (int c = 0; c < 3; ++c) {
+      AddLevels8(static_cast<uint64_t>(_mm_cvtsi128_si64(channels[c])), counts[c]);
+      AddLevels8(static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(channels[c], channels[c]))), counts[c]);
+    }
+  }
+  for (; x < end; ++x)
+    for (int c = 0; c < 3; ++c) ++counts[c][0][row[3 * size_t{x} + c]];
+}
+
+// Set bits of a 16-bit mask (the baseline instruction set has no population count).
+inline uint32_t CountBits16(uint32_t bits) {
+  static constexpr uint8_t kNibble[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+  return kNibble[bits & 15] + kNibble[(bits >> 4) & 15] + kNibble[(bits >> 8) & 15] + kNibble[(bits >> 12) & 15];
+}
+
+__attribute__((target("ssse3"))) void ClassifySsse3(const uint8_t* row, uint32_t width, const ColorClassifier& c,
+                                                    ColorCounts& counts) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i ones = _mm_set1_epi8(-1);
+  const __m128i examinedLow = _mm_set1_epi8(static_cast<char>(c.examinedLow));
+  const __m128i examinedSpan = _mm_set1_epi8(static_cast<char>(c.examinedHigh - c.examinedLow));
+  const __m128i grayFactor = _mm_set1_epi16(static_cast<short>(255 - c.grayLimit));
+  const __m128i full = _mm_set1_epi16(255);
+  uint32_t x = 0;
+  for (; x + 16 <= width; x += 16) {
+    const Channels16 ch = Load16(row + 3 * size_t{x});
+    __m128i a16Low, a16High;
+    const __m128i a = Intensity16(ch, &a16Low, &a16High);
+    const __m128i pure = _mm_or_si128(
+        _mm_cmpeq_epi8(_mm_or_si128(_mm_or_si128(ch.blue, ch.green), ch.red), zero),
+        _mm_cmpeq_epi8(_mm_and_si128(_mm_and_si128(ch.blue, ch.green), ch.red), ones));
+    const __m128i valid = _mm_andnot_si128(pure, InRange(a, examinedLow, examinedSpan));
+    const auto validBits = static_cast<uint32_t>(_mm_movemask_epi8(valid));
+    if (validBits == 0) continue;
+    // Gray test 255 * lowest >= (255 - grayLimit) * a in 16 bits (both sides <= 65025).
+    const __m128i lowest = _mm_min_epu8(_mm_min_epu8(ch.blue, ch.green), ch.red);
+    const __m128i lhsLow = _mm_mullo_epi16(_mm_unpacklo_epi8(lowest, zero), full);
+    const __m128i lhsHigh = _mm_mullo_epi16(_mm_unpackhi_epi8(lowest, zero), full);
+    const __m128i rhsLow = _mm_mullo_epi16(a16Low, grayFactor);
+    const __m128i rhsHigh = _mm_mullo_epi16(a16High, grayFactor);
+    const __m128i grayish = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_subs_epu16(rhsLow, lhsLow), zero),
+                                            _mm_cmpeq_epi16(_mm_subs_epu16(rhsHigh, lhsHigh), zero));
+    const auto grayBits = static_cast<uint32_t>(_mm_movemask_epi8(grayish));
+    const auto lightBits = static_cast<uint32_t>(_mm_movemask_epi8(a));  // a >= 128
+    const uint32_t contentBits = c.mode == 0 ? lightBits : ~lightBits & 0xFFFF;
+    counts.other += CountBits16(validBits & grayBits & contentBits);
+    // Colourful pixels are rare on documents: the distance tests run one pixel at a time.
+    for (uint32_t colourful = validBits & ~grayBits; colourful != 0; colourful &= colourful - 1) {
+      const int kind = ClassifyPixel(row + 3 * size_t{x + static_cast<uint32_t>(__builtin_ctz(colourful))}, c);
+      counts.colour += kind == 1;
+      counts.other += kind == 0;
+    }
+  }
+  ClassifyScalar(row, x, width, c, counts);
+}
+
+#endif
+
+}  // namespace
+
+void ReplacePaperRow(const uint8_t* src, uint8_t* dst, uint32_t width, const PaperRange& range) {
+#if VELLORAN_X86_SIMD
+  if (CpuHasSsse3()) return ReplacePaperSsse3(src, dst, width, range);
+#endif
+  ReplacePaperScalar(src, dst, 0, width, range);
+}
+
+void IntensityHistogram::AddRow(const uint8_t* row, uint32_t begin, uint32_t end) {
+#if VELLORAN_X86_SIMD
+  if (CpuHasSsse3()) return AddIntensitiesSsse3(row, begin, end, counts_);
+#endif
+  for (uint32_t x = begin; x < end; ++x) ++counts_[x & 3][IntensityOf(row + 3 * size_t{x})];
+}
+
+std::array<uint32_t, 256> IntensityHistogram::Total() const {
+  std::array<uint32_t, 256> total{};
+  for (const auto& part : counts_)
+    for (size_t i = 0; i < 256; ++i) total[i] += part[i];
+  return total;
+}
+
+void ChannelHistograms::AddRow(const uint8_t* row, uint32_t begin, uint32_t end) {
+#if VELLORAN_X86_SIMD
+  if (CpuHasSsse3()) return AddChannelsSsse3(row, begin, end, counts_);
+#endif
+  for (uint32_t x = begin; x < end; ++x)
+    for (int c = 0; c < 3; ++c) ++counts_[c][x & 3][row[3 * size_t{x} + c]];
+}
+
+std::array<std::array<uint32_t, 256>, 3> ChannelHistograms::Total() const {
+  std::array<std::array<uint32_t, 256>, 3> total{};
+  for (size_t c = 0; c < 3; ++c)
+    for (const auto& part : counts_[c])
+      for (size_t i = 0; i < 256; ++i) total[c][i] += part[i];
+  return total;
+}
+
+void ClassifyRow(const uint8_t* row, uint32_t width, const ColorClassifier& classifier, ColorCounts& counts) {
+#if VELLORAN_X86_SIMD
+  if (CpuHasSsse3()) return ClassifySsse3(row, width, classifier, counts);
+#endif
+  ClassifyScalar(row, 0, width, classifier, counts);
 }
 
 }  // namespace imaging

@@ -45,6 +45,11 @@ inline uint32_t PixelBytesOf(uint32_t width, uint32_t bpp) {
   return static_cast<uint32_t>((uint64_t{width} * bpp + 7) / 8);
 }
 
+// Asks for `bytes` from `p` on to be brought into the cache (a hint; no effect on results).
+inline void PrefetchBytes(const uint8_t* p, size_t bytes) {
+  for (size_t offset = 0; offset < bytes; offset += 64) __builtin_prefetch(p + offset);
+}
+
 // --- Row kernels (RowKernels.cpp) ---
 
 // gray[x] = GrayOf(pixel x) for `width` pixels stored blue, green, red.
