@@ -24,14 +24,7 @@ void PackIndices(const uint8_t* indices, uint8_t* row, uint32_t width, uint32_t 
         row[x >> 1] = static_cast<uint8_t>((indices[x] << 4) | low);
       }
       return;
-    default:
-      for (uint32_t x = 0; x < width; x += 8) {
-        uint32_t byte = 0;
-        const uint32_t end = x + 8 < width ? x + 8 : width;
-        for (uint32_t i = x; i < end; ++i) byte |= uint32_t{indices[i] & 1u} << (7 - (i - x));
-        row[x >> 3] = static_cast<uint8_t>(byte);
-      }
-      return;
+    default: PackBits(indices, row, width); return;
   }
 }
 
@@ -155,9 +148,29 @@ bool CxImage::DecreaseBpp(uint32_t bits, bool errorDiffusion, const RgbQuad* pal
       for (uint32_t i = 0; i < 256; ++i)
         indexMap[i] = nearest.Find(sourcePalette[i].blue, sourcePalette[i].green, sourcePalette[i].red);
     }
+    // Two colours: the nearer one follows from a linear test (see NearestColor), done for
+    // whole rows at a time.
+    const bool twoColours = bpp == 24 && count <= 2;
+    int32_t weights[3] = {0, 0, 0};
+    int32_t limit = 0;
+    if (twoColours) {
+      const RgbQuad& p0 = target[0];
+      const RgbQuad& p1 = target[count - 1];
+      weights[0] = p1.blue - p0.blue;
+      weights[1] = p1.green - p0.green;
+      weights[2] = p1.red - p0.red;
+      const int32_t bias = (p1.blue * p1.blue + p1.green * p1.green + p1.red * p1.red) -
+                           (p0.blue * p0.blue + p0.green * p0.green + p0.red * p0.red);
+      // 2 * dot > bias exactly when dot > floor(bias / 2).
+      limit = bias >> 1;
+    }
     for (uint32_t y = 0; y < height; ++y) {
       if (!progress.Continue(y)) return false;
       const uint8_t* src = GetBits(y);
+      if (twoColours && bits == 1) {
+        PackWeightedAbove(src, result.GetBits(y), width, weights, limit);
+        continue;
+      }
       if (bpp == 24) {
         for (uint32_t x = 0; x < width; ++x) indices[x] = nearest.Find(src[3 * x], src[3 * x + 1], src[3 * x + 2]);
       } else {

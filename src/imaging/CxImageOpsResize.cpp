@@ -112,6 +112,12 @@ bool ResizeNearest(const CxImage& source, CxImage& result, RowProgress& progress
       continue;
     }
     const uint8_t* src = source.GetBits(StoredRowOf(height, sy));
+    // Skipped source rows break the sequential reads the hardware prefetchers follow, so the
+    // next row needed is requested ahead of time.
+    if (y + 1 < outHeight) {
+      const auto nextRow = static_cast<uint32_t>(uint64_t{y + 1} * height / outHeight);
+      if (nextRow != sy) PrefetchBytes(source.GetBits(StoredRowOf(height, nextRow)), PixelBytesOf(width, bpp));
+    }
     if (bpp == 24) {
       // Pixels move as 4-byte words (the fourth byte is overwritten by the next pixel); the
       // last pixel, and source pixels in the last column, move as 3 bytes so that nothing is
@@ -216,71 +222,108 @@ bool ResizeBicubic(const CxImage& source, CxImage& result, RowProgress& progress
   return true;
 }
 
-// One destination pixel's share of the source pixels it covers, per axis, in thousandths of
-// a source pixel.
-struct BoxSpan {
-  uint32_t first = 0;
+// Each destination pixel's share of the source pixels it covers, per axis, in thousandths of
+// a source pixel: destination x covers [first, first + count) with weights[offset ...].
+struct BoxTaps {
+  struct Span {
+    uint32_t first = 0;
+    uint32_t count = 0;
+    uint32_t offset = 0;
+    uint32_t total = 0;
+  };
+  std::vector<Span> spans;
   std::vector<uint32_t> weights;
-  uint32_t total = 0;
 };
 
-std::vector<BoxSpan> BoxSpans(uint32_t size, uint32_t outSize) {
-  std::vector<BoxSpan> spans(outSize);
+BoxTaps BoxTapsFor(uint32_t size, uint32_t outSize) {
+  BoxTaps taps;
+  taps.spans.resize(outSize);
   for (uint32_t x = 0; x < outSize; ++x) {
     // The span [x * size / outSize, (x + 1) * size / outSize), in units of 1 / outSize.
     const uint64_t begin = uint64_t{x} * size;
     const uint64_t end = uint64_t{x + 1} * size;
-    BoxSpan& span = spans[x];
+    BoxTaps::Span& span = taps.spans[x];
     span.first = static_cast<uint32_t>(begin / outSize);
+    span.offset = static_cast<uint32_t>(taps.weights.size());
     for (uint64_t i = span.first; i * outSize < end; ++i) {
       const uint64_t covered = std::min(end, (i + 1) * outSize) - std::max(begin, i * outSize);
       const auto weight = static_cast<uint32_t>((covered * 1000 + outSize / 2) / outSize);
-      span.weights.push_back(weight);
+      taps.weights.push_back(weight);
       span.total += weight;
+      ++span.count;
     }
   }
-  return spans;
+  return taps;
+}
+
+// (sum + total / 2) / total, rounded down, without a 64-bit division per channel: the
+// floating-point estimate is off by at most one and corrected in integers.
+inline uint64_t RoundedQuotient(uint64_t sum, uint64_t total, double reciprocal) {
+  const uint64_t numerator = sum + total / 2;
+  auto q = static_cast<uint64_t>(static_cast<double>(numerator) * reciprocal);
+  if (q * total > numerator) {
+    --q;
+  } else if ((q + 1) * total <= numerator) {
+    ++q;
+  }
+  return q;
+}
+
+// Weighted sums of one source row for every destination column, per channel.
+void SumColumns(const uint8_t* src, const BoxTaps& columns, uint64_t* sums) {
+  const uint32_t* weights = columns.weights.data();
+  for (const BoxTaps::Span& span : columns.spans) {
+    const uint8_t* p = src + 3 * size_t{span.first};
+    uint64_t b = 0, g = 0, r = 0;
+    for (uint32_t i = 0; i < span.count; ++i, p += 3) {
+      const uint64_t w = weights[span.offset + i];
+      b += w * p[0];
+      g += w * p[1];
+      r += w * p[2];
+    }
+    sums[0] = b;
+    sums[1] = g;
+    sums[2] = r;
+    sums += 3;
+  }
 }
 
 // Colour pages made smaller in both directions: each destination pixel is the average of the
-// source area it covers, so that thin strokes fade instead of vanishing.
+// source area it covers, so that thin strokes fade instead of vanishing. Neighbouring
+// destination rows share at most one source row, whose column sums are kept for the next.
 bool ResizeBoxAverage(const CxImage& source, CxImage& result, RowProgress& progress) {
-  const uint32_t width = source.GetWidth();
   const uint32_t height = source.GetHeight();
   const uint32_t outWidth = result.GetWidth();
   const uint32_t outHeight = result.GetHeight();
-  const std::vector<BoxSpan> columns = BoxSpans(width, outWidth);
-  const std::vector<BoxSpan> lines = BoxSpans(height, outHeight);
-  std::vector<uint32_t> rowSums(size_t{outWidth} * 3);
+  const BoxTaps columns = BoxTapsFor(source.GetWidth(), outWidth);
+  const BoxTaps lines = BoxTapsFor(height, outHeight);
+  std::vector<uint64_t> current(size_t{outWidth} * 3);
+  std::vector<uint64_t> kept(size_t{outWidth} * 3);
+  int64_t keptRow = -1;
   std::vector<uint64_t> sums(size_t{outWidth} * 3);
   for (uint32_t y = 0; y < outHeight; ++y) {
     if (!progress.Continue(y)) return false;
     std::fill(sums.begin(), sums.end(), 0);
-    const BoxSpan& line = lines[y];
-    for (size_t k = 0; k < line.weights.size(); ++k) {
-      const uint32_t wy = line.weights[k];
-      if (wy == 0) continue;
-      const uint8_t* src = source.GetBits(StoredRowOf(height, line.first + static_cast<uint32_t>(k)));
-      for (uint32_t x = 0; x < outWidth; ++x) {
-        const BoxSpan& column = columns[x];
-        const uint8_t* p = src + 3 * size_t{column.first};
-        uint32_t b = 0, g = 0, r = 0;
-        for (size_t i = 0; i < column.weights.size(); ++i, p += 3) {
-          const uint32_t wx = column.weights[i];
-          b += wx * p[0];
-          g += wx * p[1];
-          r += wx * p[2];
+    const BoxTaps::Span& line = lines.spans[y];
+    for (uint32_t k = 0; k < line.count; ++k) {
+      const uint32_t row = line.first + k;
+      const uint64_t wy = lines.weights[line.offset + k];
+      if (row != keptRow) {
+        SumColumns(source.GetBits(StoredRowOf(height, row)), columns, current.data());
+        if (k + 1 == line.count) {
+          current.swap(kept);
+          keptRow = row;
         }
-        sums[3 * size_t{x}] += uint64_t{wy} * b;
-        sums[3 * size_t{x} + 1] += uint64_t{wy} * g;
-        sums[3 * size_t{x} + 2] += uint64_t{wy} * r;
       }
+      const std::vector<uint64_t>& rowSums = row == keptRow ? kept : current;
+      for (size_t i = 0; i < sums.size(); ++i) sums[i] += wy * rowSums[i];
     }
     uint8_t* dst = result.GetBits(StoredRowOf(outHeight, y));
     for (uint32_t x = 0; x < outWidth; ++x) {
-      const uint64_t total = uint64_t{columns[x].total} * line.total;
+      const uint64_t total = uint64_t{columns.spans[x].total} * line.total;
+      const double reciprocal = 1.0 / static_cast<double>(total);
       for (uint32_t c = 0; c < 3; ++c)
-        dst[3 * size_t{x} + c] = static_cast<uint8_t>((sums[3 * size_t{x} + c] + total / 2) / total);
+        dst[3 * size_t{x} + c] = static_cast<uint8_t>(RoundedQuotient(sums[3 * size_t{x} + c], total, reciprocal));
     }
   }
   return true;

@@ -171,6 +171,31 @@ TEST(DecreaseBpp, NearestColourSplitsGrayBetween127And128) {
   EXPECT_EQ(PixelAt(image, 1, 0), 1u);  // sum 383: nearer to white
 }
 
+TEST(DecreaseBpp, TwoColourPalettesPickTheNearerEntryAtEveryPosition) {
+  // Wide rows with every pixel different, against the standard and two other palettes.
+  const RgbQuad redBlue[] = {MakeRgb(220, 10, 0), MakeRgb(0, 30, 200)};
+  const RgbQuad darkLight[] = {MakeRgb(40, 60, 80), MakeRgb(200, 190, 170)};
+  for (const RgbQuad* palette : {static_cast<const RgbQuad*>(nullptr), redBlue, darkLight}) {
+    CxImage image = MakeImage(53, 4, 24, [](uint32_t x, uint32_t y) {
+      return Rgb(static_cast<uint8_t>(x * 37 + y * 11), static_cast<uint8_t>(x * 13 + 90 * y), static_cast<uint8_t>(250 - x * 4));
+    });
+    const CxImage original = image;
+    ASSERT_TRUE(image.DecreaseBpp(1, false, palette, palette ? 2 : 0));
+    const RgbQuad p0 = image.GetPaletteColor(0), p1 = image.GetPaletteColor(1);
+    auto distance = [](uint32_t c, RgbQuad p) {
+      const int r = static_cast<int>(c & 0xFF) - p.red, g = static_cast<int>((c >> 8) & 0xFF) - p.green,
+                b = static_cast<int>(c >> 16) - p.blue;
+      return r * r + g * g + b * b;
+    };
+    for (uint32_t y = 0; y < 4; ++y) {
+      for (uint32_t x = 0; x < 53; ++x) {
+        const uint32_t c = PixelAt(original, x, y);
+        ASSERT_EQ(PixelAt(image, x, y), distance(c, p1) < distance(c, p0) ? 1u : 0u) << x << "," << y;
+      }
+    }
+  }
+}
+
 TEST(DecreaseBpp, DiffusionRunsInStorageOrderFromTheBottomRow) {
   // One column: bottom 120 (black, error +120 carried 4/16 upward), top 110 (+30 = 140: white).
   // Carried the other way, the top would be black and the bottom white.

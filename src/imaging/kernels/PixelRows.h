@@ -67,4 +67,11 @@ void ReverseRow8InPlace(uint8_t* row, uint32_t width);
 // Packs a row of 1-bit pixels: bit set where gray[x] > threshold[x].
 void PackGreaterThan(const uint8_t* gray, const uint8_t* threshold, uint8_t* bits, uint32_t width);
 
+// Packs a row of 1-bit pixels from blue, green, red pixels: bit set where
+// weights[0] * blue + weights[1] * green + weights[2] * red > limit. Weights lie in -255 .. 255.
+void PackWeightedAbove(const uint8_t* bgr, uint8_t* bits, uint32_t width, const int32_t weights[3], int32_t limit);
+
+// Packs one index per pixel (0 or 1) into a row of 1-bit pixels.
+void PackBits(const uint8_t* indices, uint8_t* bits, uint32_t width);
+
 }  // namespace imaging

@@ -225,6 +225,57 @@ void PackGreaterThanSse2(const uint8_t* gray, const uint8_t* threshold, uint8_t*
 
 #endif
 
+void PackWeightedAboveScalar(const uint8_t* bgr, uint8_t* bits, uint32_t begin, uint32_t width,
+                             const int32_t weights[3], int32_t limit) {
+  for (uint32_t x = begin; x < width; x += 8) {
+    uint32_t byte = 0;
+    const uint32_t end = x + 8 < width ? x + 8 : width;
+    for (uint32_t i = x; i < end; ++i) {
+      const uint8_t* p = bgr + 3 * size_t{i};
+      if (weights[0] * p[0] + weights[1] * p[1] + weights[2] * p[2] > limit) byte |= 0x80u >> (i - x);
+    }
+    bits[x >> 3] = static_cast<uint8_t>(byte);
+  }
+}
+
+#if VELLORAN_X86_SIMD
+
+// The weighted sums of 16 pixels against the limit, as a 16-bit mask (pixel 0 in bit 0).
+__attribute__((target("ssse3"))) inline uint32_t WeightedAbove16(const uint8_t* p, __m128i weightsBlueGreen,
+                                                                  __m128i weightsRed, __m128i limit) {
+  // Blue/green pairs and red bytes of 4 pixels at a time, widened to 16 bits, multiply-added.
+  const __m128i blueGreen = _mm_setr_epi8(0, -1, 1, -1, 3, -1, 4, -1, 6, -1, 7, -1, 9, -1, 10, -1);
+  const __m128i red = _mm_setr_epi8(2, -1, -1, -1, 5, -1, -1, -1, 8, -1, -1, -1, 11, -1, -1, -1);
+  __m128i above[4];
+  for (int k = 0; k < 4; ++k) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12 * k));
+    const __m128i sum = _mm_add_epi32(_mm_madd_epi16(_mm_shuffle_epi8(bytes, blueGreen), weightsBlueGreen),
+                                      _mm_madd_epi16(_mm_shuffle_epi8(bytes, red), weightsRed));
+    above[k] = _mm_cmpgt_epi32(sum, limit);
+  }
+  const __m128i packed = _mm_packs_epi16(_mm_packs_epi32(above[0], above[1]), _mm_packs_epi32(above[2], above[3]));
+  return static_cast<uint32_t>(_mm_movemask_epi8(packed));
+}
+
+__attribute__((target("ssse3"))) void PackWeightedAboveSsse3(const uint8_t* bgr, uint8_t* bits, uint32_t width,
+                                                             const int32_t weights[3], int32_t limit) {
+  const auto wb = static_cast<short>(weights[0]), wg = static_cast<short>(weights[1]);
+  const auto wr = static_cast<short>(weights[2]);
+  const __m128i weightsBlueGreen = _mm_setr_epi16(wb, wg, wb, wg, wb, wg, wb, wg);
+  const __m128i weightsRed = _mm_setr_epi16(wr, 0, wr, 0, wr, 0, wr, 0);
+  const __m128i limitVector = _mm_set1_epi32(limit);
+  uint32_t x = 0;
+  // The last load of a block reads 4 bytes past its pixels: stop 2 pixels short of the row end.
+  for (; x + 18 <= width; x += 16) {
+    const uint32_t mask = WeightedAbove16(bgr + 3 * size_t{x}, weightsBlueGreen, weightsRed, limitVector);
+    bits[x >> 3] = kBitReversal[mask & 0xFF];
+    bits[(x >> 3) + 1] = kBitReversal[mask >> 8];
+  }
+  PackWeightedAboveScalar(bgr, bits, x, width, weights, limit);
+}
+
+#endif
+
 void ReverseRow1(const uint8_t* src, uint8_t* dst, uint32_t width) {
   // Reverse the bytes and the bits inside them; the padding bits of the last source byte then
   // lead the row, so everything is shifted left by their number.
@@ -287,6 +338,26 @@ void ReverseRow8InPlace(uint8_t* row, uint32_t width) {
   if (CpuHasSsse3()) return ReverseRow8InPlaceSsse3(row, width);
 #endif
   ReverseRow8Scalar(row, 0, width);
+}
+
+void PackWeightedAbove(const uint8_t* bgr, uint8_t* bits, uint32_t width, const int32_t weights[3], int32_t limit) {
+#if VELLORAN_X86_SIMD
+  if (CpuHasSsse3()) return PackWeightedAboveSsse3(bgr, bits, width, weights, limit);
+#endif
+  PackWeightedAboveScalar(bgr, bits, 0, width, weights, limit);
+}
+
+void PackBits(const uint8_t* indices, uint8_t* bits, uint32_t width) {
+  uint32_t x = 0;
+  for (; x + 8 <= width; x += 8) {
+    const uint8_t* i = indices + x;
+    bits[x >> 3] = static_cast<uint8_t>(((i[0] & 1) << 7) | ((i[1] & 1) << 6) | ((i[2] & 1) << 5) | ((i[3] & 1) << 4) |
+                                        ((i[4] & 1) << 3) | ((i[5] & 1) << 2) | ((i[6] & 1) << 1) | (i[7] & 1));
+  }
+  if (x == width) return;
+  uint32_t byte = 0;
+  for (uint32_t i = x; i < width; ++i) byte |= uint32_t{indices[i] & 1u} << (7 - (i - x));
+  bits[x >> 3] = static_cast<uint8_t>(byte);
 }
 
 void PackGreaterThan(const uint8_t* gray, const uint8_t* threshold, uint8_t* bits, uint32_t width) {
