@@ -1,6 +1,7 @@
 #include "twain/Velloran.h"
 
 #include "settings/SettingsStore.h"
+#include "twain/SettingsDlg.h"
 
 namespace {
 
@@ -38,11 +39,29 @@ const Route* FindRoute(TW_UINT32 dg, TW_UINT16 dat) {
 }  // namespace
 
 Velloran::Velloran(ModuleInstance instance, SettingsStore& settings)
-    : TwainDriver(instance, settings), m_settings(settings) {}
+    : TwainDriver(instance, settings), m_settings(settings) {
+  m_processingMode = settings.GetProcessingMode();
+  m_timeoutMs = settings.GetProcessingModeTimeout();
+  m_timeoutEnabled = m_timeoutMs > 0;
+}
 
-Velloran::~Velloran() = default;
+Velloran::~Velloran() {
+  {
+    SessionLock lock(*this);
+    RetireDialog();
+  }
+  JoinRetiredDialogs();
+  ReleaseNetworkObjects();
+}
 
 TW_UINT16 Velloran::Dispatch(const TwainTriplet& triplet) {
+  SessionLock lock(*this);
+  const TW_UINT16 result = RouteTriplet(triplet);
+  lock.Release();
+  return result;
+}
+
+TW_UINT16 Velloran::RouteTriplet(const TwainTriplet& triplet) {
   if (IsFromOtherApplication(triplet.origin)) return TWRC_FAILURE;
   if (triplet.msg == MSG_PROCESSEVENT) return ProcessEvent(static_cast<TW_EVENT*>(triplet.data));
 
@@ -92,4 +111,43 @@ TW_UINT16 Velloran::RefuseUnavailable(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg
   }
   if (!stateRule->states.Contains(m_state)) return Fail(stateRule->failureText, TWCC_SEQERROR);
   return Fail(stateRule->failureText, TWCC_BADPROTOCOL);
+}
+
+Velloran::SessionLock::SessionLock(Velloran& source) : m_source(&source) {
+  source.m_sessionLock.Enter();
+  ++source.m_lockDepth;
+}
+
+Velloran::SessionLock::~SessionLock() { Release(); }
+
+TW_UINT16 Velloran::SessionLock::Release() {
+  if (m_source == nullptr) return TWRC_SUCCESS;
+  Velloran& source = *m_source;
+  m_source = nullptr;
+  std::vector<QueuedNotification> ready;
+  if (--source.m_lockDepth == 0) ready.swap(source.m_notifications);
+  source.m_sessionLock.Leave();
+  return source.SendNotifications(ready);
+}
+
+Velloran::BlockingWaitScope::BlockingWaitScope(Velloran& source)
+    : m_source(source), m_depth(source.m_lockDepth), m_heldDialog(0) {
+  if (source.m_dialog) {
+    source.m_dialog->Window().HoldTimerMessages();
+    m_heldDialog = source.m_dialogGeneration;
+  }
+  std::vector<QueuedNotification> ready;
+  ready.swap(source.m_notifications);
+  source.m_lockDepth = 0;
+  for (int i = 0; i < m_depth; ++i) source.m_sessionLock.Leave();
+  source.SendNotifications(ready);
+}
+
+Velloran::BlockingWaitScope::~BlockingWaitScope() {
+  for (int i = 0; i < m_depth; ++i) m_source.m_sessionLock.Enter();
+  m_source.m_lockDepth = m_depth;
+  // A dialog created meanwhile never had its timers held.
+  if (m_heldDialog != 0 && m_source.m_dialog && m_source.m_dialogGeneration == m_heldDialog) {
+    m_source.m_dialog->Window().ReleaseTimerMessages();
+  }
 }
