@@ -11,6 +11,10 @@
 #include "imaging/BitmapTypes.h"
 #include "imaging/ImageFormat.h"
 
+namespace platform {
+class BitmapSection;
+}
+
 // One image as a device-independent bitmap: a single contiguous block holding the 40-byte
 // BITMAPINFOHEADER (little-endian), the palette (2, 16 or 256 entries at 1, 4 or 8 bits per
 // pixel, none at 24) and the pixel rows, bottom-up, each padded to 4 bytes; 24-bit pixels are
@@ -113,6 +117,13 @@ class CxImage {
 
   // Exchanges everything, including the last error and the frame data.
   void SwapWith(CxImage& other) noexcept;
+
+  // Builds the image from a bitmap section (CxImageFromBitmap.cpp): its width, rows and pixels
+  // (24-bit sections give a 24-bit image; 32-bit ones drop the fourth byte), top-down sections
+  // turned into the block's bottom-up order. Keeps the resolution, the frame data and the format
+  // id. Fails with "GetDIBits failed", leaving the image as it was, for an invalid section,
+  // another depth, or a size over the image limit.
+  bool CreateFromBitmapHandle(const platform::BitmapSection& bitmap);
 
   // Operations on the pixels (CxImageOps*.cpp).
   bool ToGray();
