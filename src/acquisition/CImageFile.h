@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "acquisition/ScanImage.h"
+
+// The file being delivered: its page count, the page taken last and the ScanImage that holds
+// that page (the current image of the transfers). Page 0 is decoded when the file is opened.
+class CImageFile {
+ public:
+  // Opens the file and decodes page 0. Throws ImageLoadException when that fails.
+  explicit CImageFile(const std::string& path);
+  CImageFile(const CImageFile&) = delete;
+  CImageFile& operator=(const CImageFile&) = delete;
+  virtual ~CImageFile();
+
+  bool IsLastPage() const { return currentPage_ + 1 == pageCount_; }
+  // Takes page `index`: nullptr when there is no such page. Page 0 is the one decoded at
+  // opening; another page is decoded now. The page counts as taken before it is decoded, so
+  // after an ImageLoadException the next page follows it.
+  ScanImage* LoadPage(int32_t index);
+  // The page after the one taken last (page 0 on a newly opened file); nullptr after the last.
+  ScanImage* NextPage();
+
+  ScanImage& Image() { return *image_; }
+  const ScanImage& Image() const { return *image_; }
+  int32_t PageCount() const { return pageCount_; }
+  int32_t CurrentPage() const { return currentPage_; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  int32_t pageCount_ = 1;
+  int32_t currentPage_ = -1;
+  std::unique_ptr<ScanImage> image_;
+  std::string path_;
+};

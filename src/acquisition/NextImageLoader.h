@@ -1,0 +1,52 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "acquisition/CImageFile.h"
+#include "acquisition/ScanImage.h"
+#include "logging/Logger.h"
+
+class PendingImagesList;
+class SettingsStore;
+
+// Produces the current image, the one page the next transfer delivers: the next page of the
+// open file, or the first wanted page of the next file of the pending list, enhanced and
+// converted to the negotiated format. Damaged pages and files are skipped. Owns the open file.
+//
+// No lock of its own: the data source calls it on the thread that holds the session, and from
+// a network thread only before the application has an image to transfer.
+class NextImageLoader {
+ public:
+  using StatusReport = std::function<void(const std::string& text)>;
+
+  // Both must outlive the loader.
+  NextImageLoader(PendingImagesList& pending, const SettingsStore& settings);
+  NextImageLoader(const NextImageLoader&) = delete;
+  NextImageLoader& operator=(const NextImageLoader&) = delete;
+  ~NextImageLoader();
+
+  // True when a prepared current image is ready (`report` then gets the file's path); false
+  // when the pending list has no further file with a page that can be had.
+  bool LoadNextImage(const NegotiatedFormat& format, const StatusReport& report);
+  // Whether a received file decodes to an image; its own decode, the current image untouched.
+  bool CheckImage(const std::string& path) const;
+
+  // nullptr when no file is open.
+  CImageFile* OpenFile() { return openFile_.get(); }
+  // The page the next transfer delivers; nullptr when no file is open.
+  ScanImage* CurrentImage() { return openFile_ ? &openFile_->Image() : nullptr; }
+  // Drops the open file with its page.
+  void ReleaseOpenFile() { openFile_.reset(); }
+
+ private:
+  ScanImage* NextPageOfOpenFile();
+  // nullptr when the list is exhausted.
+  ScanImage* FirstPageOfNextFile();
+
+  PendingImagesList& pending_;
+  const SettingsStore& settings_;
+  std::unique_ptr<CImageFile> openFile_;
+  Logger logger_{"Velloran", "Velloran"};
+};
