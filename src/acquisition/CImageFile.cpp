@@ -1,6 +1,7 @@
 #include "acquisition/CImageFile.h"
 
-CImageFile::CImageFile(const std::string& path) : image_(std::make_unique<ScanImage>()), path_(path) {
+CImageFile::CImageFile(const std::string& path, const SettingsStore& settings)
+    : image_(std::make_unique<ScanImage>(settings)), path_(path) {
   image_->Load(path, 0);
   const int32_t pages = image_->PageCount();
   pageCount_ = pages > 0 ? pages : 1;

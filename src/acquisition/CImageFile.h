@@ -10,8 +10,9 @@
 // that page (the current image of the transfers). Page 0 is decoded when the file is opened.
 class CImageFile {
  public:
-  // Opens the file and decodes page 0. Throws ImageLoadException when that fails.
-  explicit CImageFile(const std::string& path);
+  // Opens the file and decodes page 0. Throws ImageLoadException when that fails. `settings`
+  // must outlive the object.
+  CImageFile(const std::string& path, const SettingsStore& settings);
   CImageFile(const CImageFile&) = delete;
   CImageFile& operator=(const CImageFile&) = delete;
   virtual ~CImageFile();

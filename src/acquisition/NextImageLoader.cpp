@@ -64,7 +64,7 @@ ScanImage* NextImageLoader::FirstPageOfNextFile() {
     }
     try {
       logger_.Debug("LoadNextImage: loading %s", entry.path);
-      openFile_ = std::make_unique<CImageFile>(entry.path);
+      openFile_ = std::make_unique<CImageFile>(entry.path, settings_);
       if (!entry.HasExcludedPages()) return openFile_->NextPage();
       const int32_t wanted = entry.FirstIncludedPage(0, openFile_->PageCount());
       if (wanted >= 0) {
@@ -80,7 +80,7 @@ ScanImage* NextImageLoader::FirstPageOfNextFile() {
 bool NextImageLoader::CheckImage(const std::string& path) const {
   logger_.Debug("CheckImage: loading %s", path);
   try {
-    ScanImage image;
+    ScanImage image(settings_);
     image.Load(path, 0);
     const bool valid = image.Image().IsValid();
     logger_.Debug("CheckImage: check %s", valid ? "successed" : "failed");

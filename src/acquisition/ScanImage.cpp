@@ -2,13 +2,13 @@
 
 #include "acquisition/ImageFileNames.h"
 #include "acquisition/ImageLoadException.h"
-#include "acquisition/PdfPageRendering.h"
+#include "settings/SettingsStore.h"
 #include "twain/twain.h"
 
-ScanImage::ScanImage() = default;
+ScanImage::ScanImage(const SettingsStore& settings) : settings_(settings) {}
 
 ScanImage::~ScanImage() {
-  if (pdf_.document != nullptr) ClosePdfDocument(*this);
+  if (pdf_.IsOpen()) ClosePdfDocument(pdf_);
 }
 
 void ScanImage::Load(const std::string& path, int32_t page) {
@@ -16,7 +16,7 @@ void ScanImage::Load(const std::string& path, int32_t page) {
   try {
     if (IsPdfFile(path)) {
       isPdf_ = true;
-      RenderPdfPage(*this, path, page);
+      RenderPdfPage(pdf_, image_, path, page, settings_.GetPDFRenderResolution());
     } else {
       isPdf_ = false;
       // The page held is of no use any more: dropping it first keeps one page in memory.
@@ -34,7 +34,7 @@ void ScanImage::Load(const std::string& path, int32_t page) {
   rowsTransferred_ = 0;
 }
 
-int32_t ScanImage::PageCount() const { return isPdf_ ? pdf_.pageCount : image_.GetNumFrames(); }
+int32_t ScanImage::PageCount() const { return isPdf_ ? pdf_.PageCount() : image_.GetNumFrames(); }
 
 uint16_t ScanImage::PixelType() const {
   if (image_.GetBpp() == 1) return TWPT_BW;

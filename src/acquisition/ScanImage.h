@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "acquisition/PdfRenderer.h"
 #include "imaging/CxImage.h"
 #include "logging/Logger.h"
 
@@ -17,13 +18,6 @@ struct NegotiatedFormat {
   double yResolution = 0.0;
 };
 
-// The open PDF document of a ScanImage; the PDF rendering reads and writes it.
-struct PdfDocumentState {
-  void* document = nullptr;  // nullptr: none open
-  void* page = nullptr;      // the page handle last looked up
-  int32_t pageCount = 0;
-};
-
 // One decoded page together with the file and page it came from, and the two passes that turn
 // it into the page the application receives: ImageProcessing (the enhancements chosen by the
 // user) and Prepare (the format the application negotiated).
@@ -32,13 +26,15 @@ struct PdfDocumentState {
 // copies of a page exist at a time. Not thread-safe: one thread at a time uses one object.
 class ScanImage {
  public:
-  ScanImage();
+  // `settings` (read at every load: the PDF resolution) must outlive the object.
+  explicit ScanImage(const SettingsStore& settings);
   ScanImage(const ScanImage&) = delete;
   ScanImage& operator=(const ScanImage&) = delete;
   // Closes the PDF document when one is open.
   virtual ~ScanImage();
 
-  // Decodes page `page` (0 = first) of a file; PDF files (by extension) are rendered. The
+  // Decodes page `page` (0 = first) of a file; PDF files (by extension) are rendered at
+  // PDFRenderResolution, keeping the document open for the next page of the same file. The
   // format of other files is detected from their content. Throws ImageLoadException when the
   // page cannot be had; the image is then empty.
   void Load(const std::string& path, int32_t page);
@@ -51,7 +47,6 @@ class ScanImage {
   CxImage& Image() { return image_; }
   const CxImage& Image() const { return image_; }
   bool IsPdf() const { return isPdf_; }
-  PdfDocumentState& PdfState() { return pdf_; }
 
   // TWPT_BW for 1 bit, TWPT_GRAY for a gray ramp, TWPT_PALETTE up to 8 bits, else TWPT_RGB.
   uint16_t PixelType() const;
@@ -79,10 +74,11 @@ class ScanImage {
   void ConvertPixelType(uint16_t pixelType, uint16_t bitDepth);
   void FixResolution(double requestedX, double requestedY);
 
+  const SettingsStore& settings_;
   std::string path_;
   CxImage image_;
   bool isPdf_ = false;
-  PdfDocumentState pdf_;
+  PdfDocument pdf_;
   int32_t page_ = -1;
   int32_t rowsTransferred_ = 0;
   int32_t bytesPerRow_ = 0;

@@ -180,7 +180,7 @@ TEST_F(AcquisitionTest, ImageFileOpensOnPageZeroAndWalksItsPages) {
   const std::string path = (env.Root() / "three.tif").string();
   WriteTiffPages(path, {PageOfWidth(30), PageOfWidth(31), PageOfWidth(32)});
   DamageTiffPage(path, 1);
-  CImageFile file(path);
+  CImageFile file(path, settings);
   EXPECT_EQ(file.PageCount(), 3);
   EXPECT_EQ(file.CurrentPage(), -1);
   EXPECT_FALSE(file.IsLastPage());
@@ -197,9 +197,9 @@ TEST_F(AcquisitionTest, ImageFileOpensOnPageZeroAndWalksItsPages) {
 
   const std::string single = (env.Root() / "one.png").string();
   WriteImage(single, PageOfWidth(5));
-  CImageFile png(single);
+  CImageFile png(single, settings);
   EXPECT_EQ(png.PageCount(), 1);
-  EXPECT_THROW(CImageFile((env.Root() / "absent.png").string()), ImageLoadException);
+  EXPECT_THROW(CImageFile((env.Root() / "absent.png").string(), settings), ImageLoadException);
 }
 
 TEST_F(AcquisitionTest, CheckImageDecodesReceivedFilesOnTheirOwn) {

@@ -32,7 +32,7 @@ class HeldPage : public AcquisitionTest {
     page.Load(path, 0);
   }
   CxImage& Image() { return page.Image(); }
-  ScanImage page;
+  ScanImage page{settings};
 };
 
 // --- Loading ---
@@ -96,10 +96,9 @@ CxImage Gray() { return fixtures::MakeGrayImage(9, 4); }
 CxImage Palette() { return fixtures::MakePaletteImage(9, 4, 8); }
 CxImage Color() { return fixtures::MakeColorImage(9, 4); }
 
-class PageKind : public ::testing::TestWithParam<KindCase> {};
+class PageKind : public HeldPage, public ::testing::WithParamInterface<KindCase> {};
 
 TEST_P(PageKind, GivesPixelTypeAndFlavor) {
-  ScanImage page;
   page.Image() = GetParam().make();
   EXPECT_EQ(page.PixelType(), GetParam().pixelType);
   EXPECT_EQ(page.Flavor(), GetParam().flavor);
@@ -367,10 +366,9 @@ CxImage BilevelOf(uint32_t width) { return fixtures::MakeBilevelImage(width, 2);
 CxImage GrayOf(uint32_t width) { return fixtures::MakeGrayImage(width, 2); }
 CxImage ColorOf(uint32_t width) { return fixtures::MakeColorImage(width, 2); }
 
-class RowLength : public ::testing::TestWithParam<RowCase> {};
+class RowLength : public HeldPage, public ::testing::WithParamInterface<RowCase> {};
 
 TEST_P(RowLength, IsWholeBytesPaddedToFour) {
-  ScanImage page;
   page.Image() = GetParam().make(GetParam().width);
   page.Prepare(false, Format(TWPT_BW, 1), false);
   EXPECT_EQ(page.BytesPerRow(), GetParam().bytesPerRow);
