@@ -52,6 +52,7 @@ bool CxImage::LoadFile(const std::string& path, uint32_t formatId) {
 
 bool CxImage::Decode(std::span<const uint8_t> bytes, uint32_t formatId) {
   const int32_t frame = frame_;
+  numFrames_ = 0;  // until a decoder has read the header, nothing is known about this file
   // Decodes the requested frame with a decoder whose header check has passed, and adopts it
   // keeping this object's frame request and escape flag.
   auto decodeFrame = [&](imaging::ImageDecoder& decoder, uint32_t type) -> imaging::Status {

@@ -46,9 +46,11 @@ class LoadFailureTest : public ::testing::TestWithParam<FailureCase> {};
 TEST_P(LoadFailureTest, KeepsTheRightErrorAndLeavesTheImageEmpty) {
   const TempFile file(GetParam().content);
   CxImage image = fixtures::MakeGrayImage(4, 4);
+  image.SetNumFrames(5);  // from an earlier file
   EXPECT_FALSE(image.LoadFile(file.Path(), GetParam().format));
   EXPECT_STREQ(image.GetLastError(), GetParam().error);
   EXPECT_FALSE(image.IsValid());
+  EXPECT_LE(image.GetNumFrames(), 1);
 }
 
 Bytes Garbage() { return Bytes(300, 0x5A); }
