@@ -10,7 +10,14 @@
 
 namespace imaging {
 
+// The vector versions a kernel may choose: those the processor has, up to the ceiling.
 bool CpuHasSsse3();
 bool CpuHasAvx2();
+
+// Lowers (or restores) the ceiling, so that tests can run every version of the kernels on one
+// machine and compare their results. Not meant to change while operations run.
+enum class SimdLevel { kPortable = 0, kSsse3 = 1, kAvx2 = 2 };
+void SetSimdCeiling(SimdLevel level);
+SimdLevel SimdCeiling();
 
 }  // namespace imaging

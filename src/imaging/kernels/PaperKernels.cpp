@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "imaging/kernels/ColorClassifyVector.h"
 #include "imaging/kernels/CpuFeatures.h"
 
 #if VELLORAN_X86_SIMD
@@ -192,52 +193,8 @@ __attribute__((target("ssse3"))) void AddChannelsSsse3(const uint8_t* row, uint3
     for (int c = 0; c < 3; ++c) ++counts[c][0][row[3 * size_t{x} + c]];
 }
 
-// Set bits of a 16-bit mask (the baseline instruction set has no population count).
-inline uint32_t CountBits16(uint32_t bits) {
-  static constexpr uint8_t kNibble[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
-  return kNibble[bits & 15] + kNibble[(bits >> 4) & 15] + kNibble[(bits >> 8) & 15] + kNibble[(bits >> 12) & 15];
-}
 
-__attribute__((target("ssse3"))) void ClassifySsse3(const uint8_t* row, uint32_t width, const ColorClassifier& c,
-                                                    ColorCounts& counts) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i ones = _mm_set1_epi8(-1);
-  const __m128i examinedLow = _mm_set1_epi8(static_cast<char>(c.examinedLow));
-  const __m128i examinedSpan = _mm_set1_epi8(static_cast<char>(c.examinedHigh - c.examinedLow));
-  const __m128i grayFactor = _mm_set1_epi16(static_cast<short>(255 - c.grayLimit));
-  const __m128i full = _mm_set1_epi16(255);
-  uint32_t x = 0;
-  for (; x + 16 <= width; x += 16) {
-    const Channels16 ch = Load16(row + 3 * size_t{x});
-    __m128i a16Low, a16High;
-    const __m128i a = Intensity16(ch, &a16Low, &a16High);
-    const __m128i pure = _mm_or_si128(
-        _mm_cmpeq_epi8(_mm_or_si128(_mm_or_si128(ch.blue, ch.green), ch.red), zero),
-        _mm_cmpeq_epi8(_mm_and_si128(_mm_and_si128(ch.blue, ch.green), ch.red), ones));
-    const __m128i valid = _mm_andnot_si128(pure, InRange(a, examinedLow, examinedSpan));
-    const auto validBits = static_cast<uint32_t>(_mm_movemask_epi8(valid));
-    if (validBits == 0) continue;
-    // Gray test 255 * lowest >= (255 - grayLimit) * a in 16 bits (both sides <= 65025).
-    const __m128i lowest = _mm_min_epu8(_mm_min_epu8(ch.blue, ch.green), ch.red);
-    const __m128i lhsLow = _mm_mullo_epi16(_mm_unpacklo_epi8(lowest, zero), full);
-    const __m128i lhsHigh = _mm_mullo_epi16(_mm_unpackhi_epi8(lowest, zero), full);
-    const __m128i rhsLow = _mm_mullo_epi16(a16Low, grayFactor);
-    const __m128i rhsHigh = _mm_mullo_epi16(a16High, grayFactor);
-    const __m128i grayish = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_subs_epu16(rhsLow, lhsLow), zero),
-                                            _mm_cmpeq_epi16(_mm_subs_epu16(rhsHigh, lhsHigh), zero));
-    const auto grayBits = static_cast<uint32_t>(_mm_movemask_epi8(grayish));
-    const auto lightBits = static_cast<uint32_t>(_mm_movemask_epi8(a));  // a >= 128
-    const uint32_t contentBits = c.mode == 0 ? lightBits : ~lightBits & 0xFFFF;
-    counts.other += CountBits16(validBits & grayBits & contentBits);
-    // Colourful pixels are rare on documents: the distance tests run one pixel at a time.
-    for (uint32_t colourful = validBits & ~grayBits; colourful != 0; colourful &= colourful - 1) {
-      const int kind = ClassifyPixel(row + 3 * size_t{x + static_cast<uint32_t>(__builtin_ctz(colourful))}, c);
-      counts.colour += kind == 1;
-      counts.other += kind == 0;
-    }
-  }
-  ClassifyScalar(row, x, width, c, counts);
-}
+
 
 #endif
 
@@ -282,9 +239,16 @@ std::array<std::array<uint32_t, 256>, 3> ChannelHistograms::Total() const {
 
 void ClassifyRow(const uint8_t* row, uint32_t width, const ColorClassifier& classifier, ColorCounts& counts) {
 #if VELLORAN_X86_SIMD
-  if (CpuHasSsse3()) return ClassifySsse3(row, width, classifier, counts);
-#endif
+  uint32_t done = 0;
+  if (CpuHasAvx2()) {
+    done = ClassifyBlocksAvx2(row, width, classifier, counts);
+  } else if (CpuHasSsse3()) {
+    done = ClassifyBlocksSsse3(row, width, classifier, counts);
+  }
+  ClassifyScalar(row, done, width, classifier, counts);
+#else
   ClassifyScalar(row, 0, width, classifier, counts);
+#endif
 }
 
 }  // namespace imaging
