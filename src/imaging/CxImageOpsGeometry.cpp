@@ -53,6 +53,13 @@ bool TurnQuarter(const CxImage& source, CxImage& result, bool threeQuarters, Row
     }
     return true;
   }
+  if (bpp == 1) {
+    for (uint32_t dr0 = 0; dr0 < outHeight; dr0 += 8) {
+      if (dr0 % kTile == 0 && !progress.Continue(dr0)) return false;
+      TurnBand1(turn, dr0, std::min(dr0 + 8, outHeight));
+    }
+    return true;
+  }
   for (uint32_t dr0 = 0; dr0 < outHeight; dr0 += kTile) {
     if (!progress.Continue(dr0)) return false;
     const uint32_t dr1 = std::min(dr0 + kTile, outHeight);

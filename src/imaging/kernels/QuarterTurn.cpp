@@ -107,6 +107,62 @@ void TurnBand24(const QuarterTurn& turn, uint32_t dr0, uint32_t dr1) {
   TurnPixels24(turn, dr0, dr1, 0, turn.height);
 }
 
+namespace {
+
+// Transposes an 8 x 8 bit matrix held with row r in byte 7 - r (the most significant byte is
+// row 0) and column c in bit 7 - c of each byte.
+uint64_t Transpose8x8(uint64_t x) {
+  x = (x & 0xAA55AA55AA55AA55ull) | ((x & 0x00AA00AA00AA00AAull) << 7) | ((x >> 7) & 0x00AA00AA00AA00AAull);
+  x = (x & 0xCCCC3333CCCC3333ull) | ((x & 0x0000CCCC0000CCCCull) << 14) | ((x >> 14) & 0x0000CCCC0000CCCCull);
+  x = (x & 0xF0F0F0F00F0F0F0Full) | ((x & 0x00000000F0F0F0F0ull) << 28) | ((x >> 28) & 0x00000000F0F0F0F0ull);
+  return x;
+}
+
+// The 8 pixels of a 1-bit row from column `column` on (column + 7 < width), first one in the
+// high bit.
+uint8_t EightBits(const uint8_t* row, uint32_t column) {
+  const uint32_t byte = column >> 3;
+  const uint32_t shift = column & 7;
+  if (shift == 0) return row[byte];
+  return static_cast<uint8_t>((row[byte] << shift) | (row[byte + 1] >> (8 - shift)));
+}
+
+bool Bit(const uint8_t* row, uint32_t x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
+
+void TurnPixels1(const QuarterTurn& t, uint32_t dr0, uint32_t dr1, uint32_t dx0, uint32_t dx1) {
+  for (uint32_t dr = dr0; dr < dr1; ++dr) {
+    uint8_t* dst = t.destination + dr * t.destinationStride;
+    const uint32_t column = t.SourceColumn(dr);
+    for (uint32_t dx = dx0; dx < dx1; ++dx)
+      if (Bit(t.source + t.SourceRow(dx) * t.sourceStride, column)) dst[dx >> 3] |= static_cast<uint8_t>(0x80 >> (dx & 7));
+  }
+}
+
+}  // namespace
+
+void TurnBand1(const QuarterTurn& t, uint32_t dr0, uint32_t dr1) {
+  const uint32_t outWidth = t.height;
+  if (dr1 - dr0 != 8) return TurnPixels1(t, dr0, dr1, 0, outWidth);
+  // Source columns c0 .. c0 + 7 feed the band's 8 rows (in reverse for a quarter turn).
+  const uint32_t c0 = t.threeQuarters ? dr0 : t.width - 8 - dr0;
+  uint8_t* out[8];
+  for (uint32_t i = 0; i < 8; ++i) out[i] = t.destination + (dr0 + i) * t.destinationStride;
+  const uint32_t fullBytes = outWidth / 8;
+  for (uint32_t j = 0; j < fullBytes; ++j) {
+    uint64_t block = 0;
+    for (uint32_t k = 0; k < 8; ++k)
+      block |= uint64_t{EightBits(t.source + t.SourceRow(8 * j + k) * t.sourceStride, c0)} << (8 * (7 - k));
+    // Row m of the transposed block holds source column c0 + m for destination pixels 8j ..
+    // 8j + 7.
+    block = Transpose8x8(block);
+    for (uint32_t i = 0; i < 8; ++i) {
+      const uint32_t m = t.threeQuarters ? i : 7 - i;
+      out[i][j] = static_cast<uint8_t>(block >> (8 * (7 - m)));
+    }
+  }
+  TurnPixels1(t, dr0, dr1, fullBytes * 8, outWidth);
+}
+
 void TurnTile8(const QuarterTurn& t, uint32_t dr0, uint32_t dr1, uint32_t dx0, uint32_t dx1) {
   for (uint32_t dr = dr0; dr < dr1; ++dr) {
     uint8_t* dst = t.destination + dr * t.destinationStride;

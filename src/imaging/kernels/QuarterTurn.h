@@ -28,6 +28,10 @@ struct QuarterTurn {
 // read whole cache lines from each source row.
 void TurnBand24(const QuarterTurn& turn, uint32_t dr0, uint32_t dr1);
 
+// Destination rows [dr0, dr1), whole rows, of a turn of 1-bit pixels, whose rows the caller has
+// cleared. Bands of 8 rows go 8 x 8 pixels at a time (a bit-matrix transpose per byte).
+void TurnBand1(const QuarterTurn& turn, uint32_t dr0, uint32_t dr1);
+
 // Destination rows [dr0, dr1) x columns [dx0, dx1) of a turn of 8-bit pixels.
 void TurnTile8(const QuarterTurn& turn, uint32_t dr0, uint32_t dr1, uint32_t dx0, uint32_t dx1);
 
