@@ -101,8 +101,11 @@ TW_UINT16 TwainApplication::Send(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_
 
 std::optional<TW_UINT16> TwainApplication::WaitForNotification(int timeoutMs) {
   std::unique_lock lock(notificationsLock_);
-  if (!notificationArrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                     [this] { return !notifications_.empty(); })) {
+  const auto arrived = [this] { return !notifications_.empty(); };
+  if (timeoutMs <= 0) {
+    notificationArrived_.wait(lock, arrived);
+  } else if (!notificationArrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                            arrived)) {
     return std::nullopt;
   }
   const TW_UINT16 msg = notifications_.front();
@@ -120,6 +123,11 @@ TW_UINT16 TwainApplication::OnNotification(TW_IDENTITY*, TW_IDENTITY*, TW_UINT32
   }
   application->notificationArrived_.notify_all();
   return TWRC_SUCCESS;
+}
+
+std::string TwainApplication::SourceFailure(const std::string& what, TW_UINT16 rc) {
+  Fail(what, rc, true);
+  return lastError_;
 }
 
 // The condition comes from the source when it answered, else from the manager.

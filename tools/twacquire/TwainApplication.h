@@ -36,8 +36,12 @@ class TwainApplication {
   TW_UINT16 Send(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data);
 
   // The next notification of the source (MSG_XFERREADY, MSG_CLOSEDSREQ, ...),
-  // waiting up to `timeoutMs`; nullopt when none arrived.
+  // waiting up to `timeoutMs` (0: without limit); nullopt when none arrived.
   std::optional<TW_UINT16> WaitForNotification(int timeoutMs);
+
+  // "<what> failed (return code n): <condition text> (condition code c)", the condition asked
+  // from the source.
+  std::string SourceFailure(const std::string& what, TW_UINT16 rc);
 
  private:
   static TW_UINT16 OnNotification(TW_IDENTITY* origin, TW_IDENTITY* destination, TW_UINT32 dg, TW_UINT16 dat,

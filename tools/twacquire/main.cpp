@@ -1,14 +1,20 @@
-// twacquire: a TWAIN application for the command line. This version opens the
-// data source and prints its identity; acquisition comes with a later change.
+// twacquire: a TWAIN application for the command line. Opens a data source through the data
+// source manager, acquires its pages with native, memory or file transfer and writes each one
+// as a BMP file, with a line per page and a summary at the end.
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <system_error>
 #include <variant>
 #include <vector>
 
+#include "Acquisition.h"
 #include "CommandLine.h"
 #include "DataSourceManager.h"
 #include "IdentityReport.h"
+#include "PageSink.h"
+#include "ResourceUsage.h"
 #include "TwainApplication.h"
 #include "platform/FileSystem.h"
 #include "platform/Module.h"
@@ -25,6 +31,29 @@ std::string DefaultSourcePath() {
 int Fail(const std::string& message) {
   std::cerr << "twacquire: " << message << '\n';
   return 1;
+}
+
+std::string Format(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof(text), format, value);
+  return text;
+}
+
+void PrintPage(const twacquire::PageReport& page) {
+  const double rate = page.elapsedSeconds > 0 ? page.number / page.elapsedSeconds : 0;
+  std::cout << "page " << page.number << ": " << (page.output.empty() ? "(not kept)" : page.output) << "  "
+            << page.info.ImageWidth << " x " << page.info.ImageLength << ", " << page.info.BitsPerPixel << " bit, "
+            << Format("%.1f", Fix32ToFloat(page.info.XResolution)) << " dpi  "
+            << Format("%.2f", rate) << " pages/s" << std::endl;
+}
+
+void PrintSummary(const twacquire::Acquisition& acquisition) {
+  const double seconds = acquisition.Seconds();
+  const double rate = seconds > 0 ? acquisition.Pages() / seconds : 0;
+  std::cout << "\nPages:            " << acquisition.Pages() << '\n'
+            << "Seconds:          " << Format("%.2f", seconds) << '\n'
+            << "Pages per second: " << Format("%.2f", rate) << '\n'
+            << "Peak memory:      " << Format("%.1f", twacquire::PeakMemoryMegabytes()) << " MB\n";
 }
 
 int Run(const twacquire::Options& options) {
@@ -52,6 +81,27 @@ int Run(const twacquire::Options& options) {
   if (!application.OpenManager() || !application.OpenSource(family)) return Fail(application.LastError());
   std::cout << '\n';
   twacquire::PrintIdentity(std::cout, application.SourceIdentity());
+  if (options.identityOnly) {
+    if (!application.CloseSource() || !application.CloseManager()) return Fail(application.LastError());
+    return 0;
+  }
+
+  std::error_code ec;
+  const std::filesystem::path folder = std::filesystem::absolute(options.outputFolder, ec);
+  std::filesystem::create_directories(folder, ec);
+  if (ec || !std::filesystem::is_directory(folder)) {
+    return Fail("cannot create the output folder " + options.outputFolder + (ec ? ": " + ec.message() : ""));
+  }
+  std::cout << "\nAcquiring by " << twacquire::MechanismName(options.mechanism) << " transfer into " << folder.string()
+            << '\n';
+
+  twacquire::BmpFolderSink sink(folder.string());
+  twacquire::Acquisition acquisition(application, options, sink);
+  if (!options.quiet) acquisition.OnPage(PrintPage);
+  const bool acquired = acquisition.Run();
+  if (!acquisition.Note().empty()) std::cout << "Note: " << acquisition.Note() << '\n';
+  PrintSummary(acquisition);
+  if (!acquired) return Fail(acquisition.Error());
   if (!application.CloseSource() || !application.CloseManager()) return Fail(application.LastError());
   return 0;
 }
