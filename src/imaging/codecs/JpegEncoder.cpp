@@ -58,9 +58,9 @@ bool Compress(JpegCompression& jpeg, const CxImage& image, int quality, uint8_t*
     JSAMPROW row = const_cast<JSAMPROW>(src);
     if (!color) {
       for (uint32_t x = 0; x < info.image_width; ++x) {
-        uint32_t index = src[x];
-        if (bpp == 4) index = (src[x / 2] >> ((x & 1) ? 0 : 4)) & 0x0F;
-        if (bpp == 1) index = (src[x / 8] >> (7 - x % 8)) & 1;
+        const uint32_t index = bpp == 8   ? src[x]
+                               : bpp == 4 ? (src[x / 2] >> ((x & 1) ? 0 : 4)) & 0x0F
+                                          : (src[x / 8] >> (7 - x % 8)) & 1;
         grayRow[x] = image.GetPaletteColor(index).red;
       }
       row = grayRow;
