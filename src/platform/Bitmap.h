@@ -18,6 +18,7 @@ struct ContextData;
 struct SectionData {
   DplBitmap bitmap{};
   ContextData* selectedInto = nullptr;
+  size_t mappedBytes = 0;  // pixels mapped from the system (0: from the heap)
 };
 struct ContextData {
   DplDeviceContext dc{};

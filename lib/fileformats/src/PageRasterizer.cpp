@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace fileformats {
 namespace {
@@ -59,9 +60,9 @@ DrawResult DrawPage(const poppler::page& page, double resolution, DplBitmap& bit
   poppler::page_renderer renderer;
   renderer.set_render_hints(poppler::page_renderer::antialiasing | poppler::page_renderer::text_antialiasing);
   renderer.set_image_format(pixelBytes == 3 ? poppler::image::format_bgr24 : poppler::image::format_argb32);
-  const poppler::image picture = renderer.render_page(&page, resolution, resolution, 0, 0, width, rows);
+  poppler::image picture = renderer.render_page(&page, resolution, resolution, 0, 0, width, rows);
   if (!picture.is_valid() || picture.width() <= 0 || picture.height() <= 0) {
-    return {DPL_ERROR_RENDER_FAILED, "the renderer produced no picture"};
+    return {DPL_ERROR_RENDER_FAILED, "the renderer produced no picture", {}};
   }
 
   const int32_t copiedRows = std::min(rows, picture.height());
@@ -77,7 +78,7 @@ DrawResult DrawPage(const poppler::page& page, double resolution, DplBitmap& bit
       std::memset(target, 0xFF, rowBytes);
     }
   }
-  return {};
+  return {DPL_OK, {}, std::move(picture)};
 }
 
 }  // namespace fileformats

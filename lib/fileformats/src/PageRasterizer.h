@@ -1,5 +1,7 @@
 #pragma once
 
+#include <poppler-image.h>
+
 #include <string>
 
 #include "FileFormatsApi.h"
@@ -10,10 +12,12 @@ class page;
 
 namespace fileformats {
 
-// What a drawing call reports: DPL_OK, or an error code with its text.
+// What a drawing call reports: DPL_OK and the picture the renderer made, or an error code with
+// its text.
 struct DrawResult {
   int code = DPL_OK;
   std::string text;
+  poppler::image picture;
 };
 
 // Why `bitmap` cannot be drawn into (an empty text when it can): the header, the stride and the

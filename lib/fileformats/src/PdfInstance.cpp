@@ -225,11 +225,12 @@ bool PdfInstance::RenderPage(DplHandle document, DplHandle page, double resoluti
     Fail(DPL_ERROR_BAD_DEVICE_CONTEXT, "cannot draw " + where + ": " + problem);
     return false;
   }
-  const DrawResult result = DrawPage(*found, resolution, *dc->selected);
+  DrawResult result = DrawPage(*found, resolution, *dc->selected);
   if (result.code != DPL_OK) {
     Fail(result.code, "cannot draw " + where + ": " + result.text);
     return false;
   }
+  lastPicture_ = std::move(result.picture);
   Succeed();
   return true;
 }
