@@ -117,6 +117,16 @@ Bytes TgaHeader(uint8_t type, uint16_t width, uint16_t height, uint8_t bits) {
   return ByteWriter().U8(0).U8(0).U8(type).LE16(0).LE16(0).U8(0).LE16(0).LE16(0).LE16(width).LE16(height).U8(bits).U8(0).Get();
 }
 
+// The start of a JPEG 2000 code stream: SOC and SIZ of one 8-bit component, then SOT and EOC.
+Bytes CodeStreamHeader(uint32_t width, uint32_t height, uint32_t tileWidth, uint32_t tileHeight) {
+  ByteWriter out;
+  out.BE16(0xFF4F).BE16(0xFF51).BE16(41).BE16(0).BE32(width).BE32(height).BE32(0).BE32(0);
+  out.BE32(tileWidth).BE32(tileHeight).BE32(0).BE32(0).BE16(1).U8(7).U8(1).U8(1);
+  out.BE16(0xFF52).BE16(12).U8(0).U8(0).BE16(1).U8(0).U8(5).U8(4).U8(4).U8(0).U8(1);
+  out.BE16(0xFF5C).BE16(4).U8(0x40).U8(0x48);
+  return out.BE16(0xFFD9).Get();
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Headers, SmallDecoderRejectTest,
     ::testing::Values(
@@ -143,7 +153,10 @@ INSTANTIATE_TEST_SUITE_P(
                         "WBMP: not a type 0 wireless bitmap"},
         SmallHeaderCase{"SkaTruncated", ByteWriter().LE16(100).LE16(100).U8(3).LE32(0).Fill(800, 1).Get(), ImageFormat::Ska,
                         "SKA: file truncated"},
-        SmallHeaderCase{"Jbig", Bytes(64, 0x55), ImageFormat::Jbig, "Decode: Unknown or wrong format"}),
+        SmallHeaderCase{"Jbig", Bytes(64, 0x55), ImageFormat::Jbig, "Decode: Unknown or wrong format"},
+        // OpenJPEG would lay out every tile before reading any data.
+        SmallHeaderCase{"J2kMillionsOfTiles", CodeStreamHeader(4000, 4000, 1, 1), ImageFormat::J2k, "JPEG 2000: more than 65535 tiles"},
+        SmallHeaderCase{"J2kHugeImage", CodeStreamHeader(0x40000008, 8, 0xA500, 8), ImageFormat::J2k, "JPEG 2000: image too large"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MngDecoderTest, ChunkDamageIsCaughtBeforeTheLibrary) {

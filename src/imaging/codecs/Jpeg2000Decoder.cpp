@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "imaging/codecs/DecoderSupport.h"
@@ -132,33 +133,71 @@ bool EndsWithEndOfCodeStream(std::span<const uint8_t> stream) {
   return stream.size() >= 2 && stream[stream.size() - 2] == 0xFF && stream[stream.size() - 1] == 0xD9;
 }
 
-// The code stream must be complete up to its end marker. OpenJPEG decodes what there is of a
-// cut stream and calls it a success, which would pass a half-uploaded file as a blurred page.
-Status CheckComplete(std::span<const uint8_t> bytes, uint32_t formatId) {
-  if (formatId == ImageFormat::J2k) {
-    if (!EndsWithEndOfCodeStream(bytes)) return Error{"JPEG 2000: code stream truncated"};
-    return Status::Ok();
-  }
+// The code stream inside the file: all of a bare stream, the contents of the 'jp2c' box of a
+// JP2 file. With `complete` the box must lie wholly inside the file; otherwise as much of it
+// as the file holds is enough (for reading the header).
+std::optional<std::span<const uint8_t>> FindCodeStream(std::span<const uint8_t> bytes, uint32_t formatId, bool complete) {
+  if (formatId == ImageFormat::J2k) return bytes;
   uint64_t at = 0;
   while (at + 8 <= bytes.size()) {
     uint64_t length = LoadBE32(bytes.data() + at);
     const uint32_t type = LoadBE32(bytes.data() + at + 4);
     uint64_t header = 8;
     if (length == 1) {
-      if (at + 16 > bytes.size()) break;
+      if (at + 16 > bytes.size()) return std::nullopt;
       length = (uint64_t{LoadBE32(bytes.data() + at + 8)} << 32) | LoadBE32(bytes.data() + at + 12);
       header = 16;
     } else if (length == 0) {
       length = bytes.size() - at;  // the last box runs to the end of the file
     }
-    if (length < header || length > bytes.size() - at) break;
+    if (length < header) return std::nullopt;
+    const bool inside = length <= bytes.size() - at;
     if (type == 0x6A703263) {  // 'jp2c'
-      if (!EndsWithEndOfCodeStream(bytes.subspan(at + header, length - header))) break;
-      return Status::Ok();
+      if (!inside && complete) return std::nullopt;
+      return bytes.subspan(at + header, (inside ? length : bytes.size() - at) - header);
     }
+    if (!inside) return std::nullopt;
     at += length;
   }
-  return Error{"JPEG 2000: code stream truncated"};
+  return std::nullopt;
+}
+
+// The code stream must be complete up to its end marker. OpenJPEG decodes what there is of a
+// cut stream and calls it a success, which would pass a half-uploaded file as a blurred page.
+Status CheckComplete(std::span<const uint8_t> bytes, uint32_t formatId) {
+  const auto stream = FindCodeStream(bytes, formatId, /*complete=*/true);
+  if (!stream || !EndsWithEndOfCodeStream(*stream)) return Error{"JPEG 2000: code stream truncated"};
+  return Status::Ok();
+}
+
+// Our own reading of the image and tile sizes (SIZ, right after the start of the code
+// stream), so that OpenJPEG never sets up tiles for a size we would refuse anyway: a tiny
+// file can claim a billion tiles, which the library lays out before it reads any data.
+Status CheckSizes(std::span<const uint8_t> bytes, uint32_t formatId) {
+  const auto stream = FindCodeStream(bytes, formatId, /*complete=*/false);
+  if (!stream) return Error{"JPEG 2000: no code stream"};
+  const std::span<const uint8_t> s = *stream;
+  constexpr size_t kSizEnd = 4 + 2 + 2 + 8 * 4 + 2;  // markers, Lsiz, Rsiz, eight sizes, Csiz
+  if (s.size() < kSizEnd || LoadBE16(s.data()) != 0xFF4F || LoadBE16(s.data() + 2) != 0xFF51)
+    return Error{"JPEG 2000: code stream without size marker"};
+  const uint64_t x1 = LoadBE32(s.data() + 8);
+  const uint64_t y1 = LoadBE32(s.data() + 12);
+  const uint64_t x0 = LoadBE32(s.data() + 16);
+  const uint64_t y0 = LoadBE32(s.data() + 20);
+  const uint64_t tileWidth = LoadBE32(s.data() + 24);
+  const uint64_t tileHeight = LoadBE32(s.data() + 28);
+  const uint64_t tileX0 = LoadBE32(s.data() + 32);
+  const uint64_t tileY0 = LoadBE32(s.data() + 36);
+  const uint64_t components = LoadBE16(s.data() + 40);
+  if (x1 <= x0 || y1 <= y0 || tileWidth == 0 || tileHeight == 0 || tileX0 > x0 || tileY0 > y0 || components == 0)
+    return Error{"JPEG 2000: invalid image or tile size"};
+  if (!WithinImageLimit(x1 - x0, y1 - y0, components >= 3 ? 24 : 8)) return Error{"JPEG 2000: image too large"};
+  // Tile indices are 16-bit in the code stream.
+  const uint64_t tiles = ((x1 - tileX0 + tileWidth - 1) / tileWidth) * ((y1 - tileY0 + tileHeight - 1) / tileHeight);
+  if (tiles > 65535) return Error{"JPEG 2000: more than 65535 tiles"};
+  const auto samples = CheckedMul(x1 - x0, y1 - y0, components * 4);
+  if (!samples || !WithinScratchLimit(*samples)) return Error{"JPEG 2000: image too large"};
+  return Status::Ok();
 }
 
 }  // namespace
@@ -183,6 +222,8 @@ DecoderResult Jpeg2000Decoder::CodeStream::Create(std::span<const uint8_t> bytes
 }
 
 DecoderResult Jpeg2000Decoder::CreateFor(std::span<const uint8_t> bytes, uint32_t formatId) {
+  auto sizes = CheckSizes(bytes, formatId);
+  if (sizes.IsError()) return sizes.TakeError();
   OpjSession session(bytes, formatId);
   if (!session.ReadHeader()) return Error{session.ErrorText("invalid header")};
   auto status = CheckHeader(*session.Image());
@@ -193,6 +234,8 @@ DecoderResult Jpeg2000Decoder::CreateFor(std::span<const uint8_t> bytes, uint32_
 Result<CxImage> Jpeg2000Decoder::DecodeFrame(int32_t) {
   auto complete = CheckComplete(bytes_, FormatId());
   if (complete.IsError()) return complete.TakeError();
+  auto sizes = CheckSizes(bytes_, FormatId());
+  if (sizes.IsError()) return sizes.TakeError();
   OpjSession session(bytes_, FormatId());
   if (!session.ReadHeader()) return Error{session.ErrorText("invalid header")};
   auto status = CheckHeader(*session.Image());
