@@ -28,14 +28,27 @@ class SourceRows {
 
   uint32_t Channels() const { return channels_; }
 
-  // Picture row y as channel bytes. Rows of palette images are expanded into a small cache of
-  // recently used rows, enough for the four taps of the bicubic filter.
+  // Starts the rows of one destination row: rows fetched from here on stay valid until the
+  // next call.
+  void BeginLine() { pinned_ = 0; }
+
+  // Picture row y as channel bytes. Rows of palette images are expanded into a small cache
+  // that holds the four taps of the bicubic filter; a row fetched since BeginLine is never
+  // replaced.
   const uint8_t* Row(uint32_t y) {
     const uint8_t* stored = image_.GetBits(StoredRowOf(image_.GetHeight(), y));
     if (direct_) return stored;
-    for (Slot& slot : slots_)
-      if (slot.row == y) return slot.bytes.data();
-    Slot& slot = slots_[next_++ % slots_.size()];
+    for (size_t i = 0; i < slots_.size(); ++i) {
+      if (slots_[i].row == y) {
+        pinned_ |= 1u << i;
+        return slots_[i].bytes.data();
+      }
+    }
+    size_t i = next_;
+    while (pinned_ & (1u << i)) i = (i + 1) % slots_.size();
+    next_ = (i + 1) % slots_.size();
+    pinned_ |= 1u << i;
+    Slot& slot = slots_[i];
     slot.bytes.resize(size_t{image_.GetWidth()} * 3);
     ExpandRowToBgr(stored, image_.GetWidth(), image_.GetBpp(), palette_, slot.bytes.data());
     slot.row = y;
@@ -52,7 +65,8 @@ class SourceRows {
   uint32_t channels_;
   bool direct_;
   std::array<Slot, 4> slots_;
-  uint32_t next_ = 0;
+  size_t next_ = 0;
+  uint32_t pinned_ = 0;
 };
 
 // Writes rows of channel bytes into the result: directly for colour and gray images, through
@@ -154,6 +168,7 @@ bool ResizeBilinear(const CxImage& source, CxImage& result, RowProgress& progres
   for (uint32_t y = 0; y < outHeight; ++y) {
     if (!progress.Continue(y)) return false;
     const LinearTap row = LinearTapAt(y, source.GetHeight(), outHeight);
+    rows.BeginLine();
     BlendRows(rows.Row(row.first), rows.Row(row.second), row.weight, blended.data(), width * channels);
     InterpolateRow(blended.data(), columns, channels, out.Buffer(y));
     out.Commit(y);
@@ -203,6 +218,7 @@ bool ResizeBicubic(const CxImage& source, CxImage& result, RowProgress& progress
   for (uint32_t y = 0; y < outHeight; ++y) {
     if (!progress.Continue(y)) return false;
     const CubicTap& line = lines[y];
+    rows.BeginLine();
     const uint8_t* r[4];
     for (int k = 0; k < 4; ++k) r[k] = rows.Row(line.index[k]);
     for (size_t i = 0; i < blended.size(); ++i)
