@@ -105,6 +105,20 @@ TEST(BicubicResize, KeepsFlatAreasFlatAndStepsInRange) {
   EXPECT_LT(row[4], 255u);
 }
 
+TEST(BicubicResize, PaletteImagesGoThroughTheirColours) {
+  // Rows are expanded through the palette four at a time; the halves keep their colours.
+  CxImage image = MakeImage(9, 12, 4, [](uint32_t, uint32_t y) { return y < 6 ? 9u : 12u; });
+  ASSERT_TRUE(image.ResizeTo(5, 31, 2));
+  for (uint32_t x = 0; x < 5; ++x) {
+    EXPECT_EQ(PixelAt(image, x, 0), 9u);
+    EXPECT_EQ(PixelAt(image, x, 30), 12u);
+  }
+  CxImage shrunk = MakeImage(9, 40, 4, [](uint32_t, uint32_t y) { return y < 20 ? 9u : 12u; });
+  ASSERT_TRUE(shrunk.ResizeTo(4, 7, 2));
+  EXPECT_EQ(PixelAt(shrunk, 2, 0), 9u);
+  EXPECT_EQ(PixelAt(shrunk, 2, 6), 12u);
+}
+
 TEST(ResizeTo, SameSizeRefusalsAndEscape) {
   CxImage image = MakeImage(6, 4, 8, [](uint32_t x, uint32_t y) { return x * 10 + y; });
   EXPECT_TRUE(image.ResizeTo(6, 4, 2));
