@@ -240,21 +240,16 @@ void PackWeightedAboveScalar(const uint8_t* bgr, uint8_t* bits, uint32_t begin, 
 
 #if VELLORAN_X86_SIMD
 
-// The weighted sums of 16 pixels against the limit, as a 16-bit mask (pixel 0 in bit 0).
-__attribute__((target("ssse3"))) inline uint32_t WeightedAbove16(const uint8_t* p, __m128i weightsBlueGreen,
-                                                                  __m128i weightsRed, __m128i limit) {
-  // Blue/green pairs and red bytes of 4 pixels at a time, widened to 16 bits, multiply-added.
+// Four pixels (the first 12 bytes of a 16-byte load): weighted sum against the limit, as
+// four 32-bit masks. Blue/green pairs and red are widened to 16 bits and multiply-added.
+__attribute__((target("ssse3"))) inline __m128i WeightedAbove4(const uint8_t* p, __m128i weightsBlueGreen,
+                                                                __m128i weightsRed, __m128i limit) {
   const __m128i blueGreen = _mm_setr_epi8(0, -1, 1, -1, 3, -1, 4, -1, 6, -1, 7, -1, 9, -1, 10, -1);
   const __m128i red = _mm_setr_epi8(2, -1, -1, -1, 5, -1, -1, -1, 8, -1, -1, -1, 11, -1, -1, -1);
-  __m128i above[4];
-  for (int k = 0; k < 4; ++k) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12 * k));
-    const __m128i sum = _mm_add_epi32(_mm_madd_epi16(_mm_shuffle_epi8(bytes, blueGreen), weightsBlueGreen),
-                                      _mm_madd_epi16(_mm_shuffle_epi8(bytes, red), weightsRed));
-    above[k] = _mm_cmpgt_epi32(sum, limit);
-  }
-  const __m128i packed = _mm_packs_epi16(_mm_packs_epi32(above[0], above[1]), _mm_packs_epi32(above[2], above[3]));
-  return static_cast<uint32_t>(_mm_movemask_epi8(packed));
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i sum = _mm_add_epi32(_mm_madd_epi16(_mm_shuffle_epi8(bytes, blueGreen), weightsBlueGreen),
+                                    _mm_madd_epi16(_mm_shuffle_epi8(bytes, red), weightsRed));
+  return _mm_cmpgt_epi32(sum, limit);
 }
 
 __attribute__((target("ssse3"))) void PackWeightedAboveSsse3(const uint8_t* bgr, uint8_t* bits, uint32_t width,
@@ -264,12 +259,20 @@ __attribute__((target("ssse3"))) void PackWeightedAboveSsse3(const uint8_t* bgr,
   const __m128i weightsBlueGreen = _mm_setr_epi16(wb, wg, wb, wg, wb, wg, wb, wg);
   const __m128i weightsRed = _mm_setr_epi16(wr, 0, wr, 0, wr, 0, wr, 0);
   const __m128i limitVector = _mm_set1_epi32(limit);
+  // Each half of the 16 results reversed, so that the mask has the first pixel of each byte in
+  // its high bit, as the rows keep it.
+  const __m128i firstPixelHigh = _mm_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
   uint32_t x = 0;
   // The last load of a block reads 4 bytes past its pixels: stop 2 pixels short of the row end.
   for (; x + 18 <= width; x += 16) {
-    const uint32_t mask = WeightedAbove16(bgr + 3 * size_t{x}, weightsBlueGreen, weightsRed, limitVector);
-    bits[x >> 3] = kBitReversal[mask & 0xFF];
-    bits[(x >> 3) + 1] = kBitReversal[mask >> 8];
+    const uint8_t* p = bgr + 3 * size_t{x};
+    const __m128i a0 = WeightedAbove4(p, weightsBlueGreen, weightsRed, limitVector);
+    const __m128i a1 = WeightedAbove4(p + 12, weightsBlueGreen, weightsRed, limitVector);
+    const __m128i a2 = WeightedAbove4(p + 24, weightsBlueGreen, weightsRed, limitVector);
+    const __m128i a3 = WeightedAbove4(p + 36, weightsBlueGreen, weightsRed, limitVector);
+    const __m128i packed = _mm_packs_epi16(_mm_packs_epi32(a0, a1), _mm_packs_epi32(a2, a3));
+    const auto mask = static_cast<uint16_t>(_mm_movemask_epi8(_mm_shuffle_epi8(packed, firstPixelHigh)));
+    std::memcpy(bits + (x >> 3), &mask, 2);  // little-endian: pixels 0-7 first
   }
   PackWeightedAboveScalar(bgr, bits, x, width, weights, limit);
 }
