@@ -35,7 +35,8 @@ std::vector<LinearTap> LinearTaps(uint32_t size, uint32_t outSize);
 void BlendRows(const uint8_t* a, const uint8_t* b, uint32_t weight, uint16_t* blended, uint32_t count);
 
 // out[x * channels + c] = (blended[first * channels + c] * (256 - w) +
-//                          blended[second * channels + c] * w + 32768) >> 16 for every tap x.
+//                          blended[second * channels + c] * w + 32768) >> 16 for every tap x;
+// `channels` is 1 or 3.
 void InterpolateRow(const uint16_t* blended, const std::vector<LinearTap>& taps, uint32_t channels, uint8_t* out);
 
 }  // namespace imaging
