@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "imaging/CxImage.h"
+#include "imaging/kernels/CpuFeatures.h"
 #include "support/ScopedEnvironment.h"
 #include "twain/transfers/FileTransferName.h"
 #include "twain/transfers/ImageDescription.h"
@@ -94,6 +95,29 @@ TEST(MemoryStripTest, StripsFollowEachOtherAndPadWithZero) {
   }
   EXPECT_EQ(strips, 413);
   EXPECT_EQ(WriteMemoryStrip(page, bytesPerRow, 3300, buffer.data(), 65535).rows, 0u);
+}
+
+TEST(MemoryStripTest, EveryKernelTurnsEveryRowLengthAround) {
+  // The vector kernel works five pixels at a time with a scalar tail: every length up to a few
+  // steps, for each kernel the processor has, must give the same pixels and touch nothing after.
+  const imaging::SimdLevel ceiling = imaging::SimdCeiling();
+  for (imaging::SimdLevel level : {imaging::SimdLevel::kPortable, imaging::SimdLevel::kSsse3}) {
+    imaging::SetSimdCeiling(level);
+    for (uint32_t pixels = 0; pixels <= 40; ++pixels) {
+      SCOPED_TRACE(testing::Message() << "level " << static_cast<int>(level) << ", " << pixels << " pixels");
+      std::vector<uint8_t> bgr(3 * pixels);
+      for (std::size_t i = 0; i < bgr.size(); ++i) bgr[i] = static_cast<uint8_t>(i * 13 + 1);
+      std::vector<uint8_t> rgb(3 * pixels + 1, 0xEE);
+      BgrToRgb(bgr.data(), rgb.data(), pixels);
+      for (uint32_t p = 0; p < pixels; ++p) {
+        ASSERT_EQ(rgb[3 * p], bgr[3 * p + 2]);
+        ASSERT_EQ(rgb[3 * p + 1], bgr[3 * p + 1]);
+        ASSERT_EQ(rgb[3 * p + 2], bgr[3 * p]);
+      }
+      EXPECT_EQ(rgb[3 * pixels], 0xEE);
+    }
+  }
+  imaging::SetSimdCeiling(ceiling);
 }
 
 struct IndexedCase {
