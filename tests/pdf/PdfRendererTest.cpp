@@ -7,58 +7,24 @@
 
 #include "acquisition/ImageLoadException.h"
 #include "imaging/CxImage.h"
-#include "logging/LoggingSetup.h"
-#include "pdf/PdfFixtures.h"
-#include "settings/SettingsStore.h"
-#include "support/ScopedEnvironment.h"
+#include "pdf/PdfTestEnvironment.h"
 
 namespace {
 
 using namespace test_pdf;
 using ::testing::HasSubstr;
 using ::testing::Not;
-using test_support::ScopedEnvironment;
 
 // The picture's pixel at (x, y) counted from its top-left corner; the image stores rows bottom-up.
 Bgr ImagePixel(const CxImage& image, uint32_t x, uint32_t y) {
   return PixelAt(image.GetBits(image.GetHeight() - 1 - y), static_cast<int32_t>(x));
 }
 
-class PdfRendererTest : public ::testing::Test {
+class PdfRendererTest : public PdfTestEnvironment {
  protected:
-  PdfRendererTest() {
-    ScopedEnvironment::WriteFile(Path("VELLORAN.ini"), "[Logger]\nLoggerEnabled=1\n");
-    ConfigureLogging(settings_);
-    SetPdfLibraryFolder(PDF_LIBRARY_FOLDER);
-  }
-  ~PdfRendererTest() override {
-    ReleasePdfLibrary();
-    SetPdfLibraryFolder("");
-    ShutdownLogging();
-  }
-
-  std::string Path(const std::string& name) const { return (env_.Temp() / name).string(); }
-  std::string Write(const std::string& name, const std::vector<PageSpec>& pages) const {
-    WritePdf(Path(name), pages);
-    return Path(name);
-  }
-  std::string LogText() const { return ScopedEnvironment::ReadFile(Path("VELLORAN.log")); }
-  static const PdfLibraryCalls& Calls() { return GetPdfLibrary()->Calls(); }
-
-  ScopedEnvironment env_;
-  SettingsStore settings_{Path("VELLORAN.ini"), Path("VELLORAN.log"), Path("VELLORANLog.ini"), Path("VELLORAN.flist")};
   PdfDocument pdf_;
   CxImage image_;
 };
-
-// Three pages, each filled with its own colour.
-std::vector<PageSpec> ThreeColouredPages() {
-  std::vector<PageSpec> pages(3);
-  pages[0].boxes.push_back({0, 0, 612, 792, kRed});
-  pages[1].boxes.push_back({0, 0, 612, 792, kGreen});
-  pages[2].boxes.push_back({0, 0, 612, 792, kBlue});
-  return pages;
-}
 
 struct GeometryCase {
   const char* name;
