@@ -32,12 +32,11 @@ std::string ContentOf(const PageSpec& page) {
     content += Number(box.left) + " " + Number(page.height - box.top - box.height) + " " + Number(box.width) + " " +
                Number(box.height) + " re f\n";
   }
-  if (!page.lines.empty()) {
-    content += "0 0 0 rg\n";
-    for (const TextLine& line : page.lines) {
-      content += "BT /F1 " + Number(line.size) + " Tf " + Number(line.left) + " " + Number(page.height - line.top) +
-                 " Td (" + Escaped(line.text) + ") Tj ET\n";
-    }
+  for (const TextLine& line : page.lines) {
+    content += Channel(line.color.red) + " " + Channel(line.color.green) + " " + Channel(line.color.blue) + " rg ";
+    const std::string matrix = line.turned ? "0 1 -1 0 " : "1 0 0 1 ";
+    content += "BT /F1 " + Number(line.size) + " Tf " + matrix + Number(line.left) + " " +
+               Number(page.height - line.top) + " Tm (" + Escaped(line.text) + ") Tj ET\n";
   }
   return content;
 }
@@ -91,11 +90,12 @@ PageSpec TypedLetterPage(int lines) {
   page.boxes.push_back({54, 90, 504, 2, {0, 0, 0}});         // rule under the heading
   page.boxes.push_back({54, 740, 504, 1, {0, 0, 0}});        // footer rule
   page.boxes.push_back({430, 100, 128, 90, {230, 230, 230}});  // shaded box
-  page.lines.push_back({66, 64, 20, "Quarterly report"});
+  page.lines.push_back({66, 64, 20, "Quarterly report", false, {255, 255, 255}});
   for (int i = 0; i < lines; ++i) {
     page.lines.push_back({72, 120.0 + i * 12.8, 10,
                           "Line " + std::to_string(i + 1) +
-                              ": the quick brown fox jumps over the lazy dog (0123456789) & more text."});
+                              ": the quick brown fox jumps over the lazy dog (0123456789) & more text.",
+                          false, {}});
   }
   return page;
 }

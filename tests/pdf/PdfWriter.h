@@ -24,12 +24,16 @@ struct Box {
   Color color;
 };
 
-// A line of Helvetica text; `top` is its baseline, from the top of the unrotated page.
+// A line of Helvetica text; (left, top) is the start of its baseline, from the top-left corner
+// of the unrotated page. `turned` runs it upwards, so that it reads across a page shown turned
+// by 90 degrees.
 struct TextLine {
   double left = 0;
   double top = 0;
   double size = 12;
   std::string text;  // ASCII; parentheses and backslashes are escaped
+  bool turned = false;
+  Color color;
 };
 
 struct PageSpec {
