@@ -17,6 +17,9 @@ using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
+// Every change is announced while the mutex is held: once the window's thread can see the
+// change, the caller no longer touches anything, so a handler may even delete this object.
+
 struct MessageWindow::Shared {
   explicit Shared(Handler handlerToCall) : handler(std::move(handlerToCall)) {}
 
@@ -145,8 +148,8 @@ bool MessageWindow::Post(std::uint32_t message, std::uintptr_t wParam, std::intp
     std::lock_guard lock(shared_->mutex);
     if (!shared_->started || shared_->stopped) return false;
     shared_->queue.push_back(Shared::Item{WindowMessage{message, wParam, lParam}, nullptr});
+    shared_->changed.notify_all();
   }
-  shared_->changed.notify_all();
   return true;
 }
 
@@ -156,8 +159,8 @@ bool MessageWindow::Run(std::function<void()> command) {
     std::lock_guard lock(shared_->mutex);
     if (!shared_->started || shared_->stopped) return false;
     shared_->queue.push_back(Shared::Item{WindowMessage{}, std::move(command)});
+    shared_->changed.notify_all();
   }
-  shared_->changed.notify_all();
   return true;
 }
 
@@ -168,8 +171,8 @@ std::uintptr_t MessageWindow::SetTimer(std::uintptr_t id, std::uint32_t elapseMs
     if (shared_->stopped) return 0;
     const std::chrono::milliseconds period(elapseMs);
     shared_->timers[id] = Shared::Timer{period, Clock::now() + period};
+    shared_->changed.notify_all();
   }
-  shared_->changed.notify_all();
   return id;
 }
 
@@ -184,20 +187,16 @@ void MessageWindow::HoldTimerMessages() {
 }
 
 void MessageWindow::ReleaseTimerMessages() {
-  {
-    std::lock_guard lock(shared_->mutex);
-    if (shared_->holdCount == 0) return;
-    --shared_->holdCount;
-  }
+  std::lock_guard lock(shared_->mutex);
+  if (shared_->holdCount == 0) return;
+  --shared_->holdCount;
   shared_->changed.notify_all();
 }
 
 void MessageWindow::Stop() {
-  {
-    std::lock_guard lock(shared_->mutex);
-    shared_->stopped = true;
-    shared_->timers.clear();
-  }
+  std::lock_guard lock(shared_->mutex);
+  shared_->stopped = true;
+  shared_->timers.clear();
   shared_->changed.notify_all();
 }
 

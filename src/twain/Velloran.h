@@ -165,7 +165,8 @@ class Velloran : public TwainDriver {
   // ---- Notifications ----
   void QueueNotification(TW_UINT16 msg);
   // Sends through the manager, without the session lock; the last answer, TWRC_SUCCESS for none.
-  TW_UINT16 SendNotifications(const std::vector<QueuedNotification>& notifications) const;
+  // Never throws: it runs while locks are being released.
+  TW_UINT16 SendNotifications(const std::vector<QueuedNotification>& notifications) const noexcept;
 
   // ---- Dialog ----
   // Stops the current dialog's window and keeps the object until its thread has ended: the

@@ -172,17 +172,23 @@ void Velloran::QueueNotification(TW_UINT16 msg) {
   m_notifications.push_back(QueuedNotification{msg, m_identity, m_appIdentity});
 }
 
-TW_UINT16 Velloran::SendNotifications(const std::vector<QueuedNotification>& notifications) const {
+TW_UINT16 Velloran::SendNotifications(const std::vector<QueuedNotification>& notifications) const noexcept {
   TW_UINT16 result = TWRC_SUCCESS;
   for (const QueuedNotification& queued : notifications) {
-    const DSMENTRYPROC dsmEntry = FindDsm();
-    if (dsmEntry == nullptr) continue;  // lost; FindDsm has logged why
-    m_driverLogger.Debug(queued.msg == MSG_XFERREADY ? "Call DSM_Entry from NotifyXferReady"
-                                                     : "Call DSM_Entry from NotifyCloseDSReq");
-    // The manager takes non-const pointers; the copies are ours to hand out.
-    TW_IDENTITY source = queued.source;
-    TW_IDENTITY application = queued.application;
-    result = dsmEntry(&source, &application, DG_CONTROL, DAT_NULL, queued.msg, nullptr);
+    try {
+      const DSMENTRYPROC dsmEntry = FindDsm();
+      if (dsmEntry == nullptr) continue;  // lost; FindDsm has logged why
+      m_driverLogger.Debug(queued.msg == MSG_XFERREADY ? "Call DSM_Entry from NotifyXferReady"
+                                                       : "Call DSM_Entry from NotifyCloseDSReq");
+      // The manager takes non-const pointers; the copies are ours to hand out.
+      TW_IDENTITY source = queued.source;
+      TW_IDENTITY application = queued.application;
+      result = dsmEntry(&source, &application, DG_CONTROL, DAT_NULL, queued.msg, nullptr);
+    } catch (...) {
+      // Only the manager search can throw (out of memory): the notification is lost like one
+      // without a manager, and the lock bookkeeping of the caller stays intact.
+      result = TWRC_FAILURE;
+    }
   }
   return result;
 }

@@ -214,11 +214,12 @@ TEST_F(SessionEndToEnd, CapabilityValueSetBeforeCloseIsCurrentAfterTheNextOpen) 
   ASSERT_EQ(app.OpenSource(), TWRC_SUCCESS);
   TW_CAPABILITY get{CAP_XFERCOUNT, TWON_DONTCARE16, nullptr};
   ASSERT_EQ(app.Send(DG_CONTROL, DAT_CAPABILITY, MSG_GETCURRENT, &get), TWRC_SUCCESS);
-  ASSERT_NE(get.hContainer, nullptr);
-  const auto* current = static_cast<const TW_ONEVALUE*>(get.hContainer);
+  TW_HANDLE container = get.hContainer;  // packed field: read by value
+  ASSERT_NE(container, nullptr);
+  const auto* current = static_cast<const TW_ONEVALUE*>(container);
   EXPECT_EQ(TW_UINT16{current->ItemType}, TWTY_INT16);
   EXPECT_EQ(static_cast<TW_INT16>(TW_UINT32{current->Item} & 0xFFFF), 3);
-  std::free(get.hContainer);
+  std::free(container);
   ASSERT_EQ(app.CloseSource(), TWRC_SUCCESS);
 }
 
