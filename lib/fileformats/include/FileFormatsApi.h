@@ -111,7 +111,8 @@ DPL_API double DPLDAGetPageHeight(DplInstance instance, DplHandle document, DplH
 DPL_API int32_t DPLDAPageRotation(DplInstance instance, DplHandle document, DplHandle page);
 /* Draws the page, rotated as it asks to be shown, at `resolution` dots per inch into the bitmap
  * selected in `dc`, from its top-left corner: white paper, the picture clipped to the bitmap.
- * Returns non-zero on success. */
+ * Returns non-zero on success. The instance keeps the renderer's last picture until the next
+ * page is drawn or the instance is released, so that the next page reuses its memory. */
 DPL_API int32_t DPLDARenderPageToDC(DplInstance instance, DplHandle document, DplHandle page, double resolution,
                                     DplDeviceContext* dc);
 
