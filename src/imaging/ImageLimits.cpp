@@ -34,6 +34,13 @@ bool WithinImageLimit(uint64_t width, uint64_t height, uint32_t bpp) {
   return (*bits & ~uint64_t{7}) <= kMaxPixelBits;
 }
 
+bool PlausibleForFile(uint64_t width, uint64_t height, uint32_t bpp, uint64_t fileBytes) {
+  const auto bits = CheckedMul(width, height, NormalizedBpp(bpp));
+  if (!bits) return false;
+  const uint64_t bytes = *bits / 8;
+  return bytes <= kBombFloorBytes || bytes / kMaxExpansion <= fileBytes;
+}
+
 bool WithinScratchLimit(uint64_t bytes) { return bytes <= kMaxPixelBits / 8 * 2; }
 
 }  // namespace imaging

@@ -21,6 +21,14 @@ uint32_t NormalizedBpp(uint32_t bpp);
 // True when width x height pixels of `bpp` bits (normalised first) stay within kMaxPixelBits.
 bool WithinImageLimit(uint64_t width, uint64_t height, uint32_t bpp);
 
+// A decompression bomb guard: images up to kBombFloorBytes of pixel data are always
+// plausible; larger ones need at least one byte of file per kMaxExpansion bytes of pixels.
+// Real codecs stay well inside that (deflate cannot pass about 1:1032, a blank page in JPEG
+// is about 1:250), while a hundred bytes claiming a quarter of a gigabyte do not.
+inline constexpr uint64_t kBombFloorBytes = uint64_t{64} << 20;
+inline constexpr uint64_t kMaxExpansion = 4096;
+bool PlausibleForFile(uint64_t width, uint64_t height, uint32_t bpp, uint64_t fileBytes);
+
 // True when a scratch buffer of `bytes` may be allocated for decoding: the same budget as
 // the pixel data, so a decoder never needs much more memory than the image it produces.
 bool WithinScratchLimit(uint64_t bytes);

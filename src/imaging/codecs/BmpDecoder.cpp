@@ -281,7 +281,7 @@ Status DecodeRle(const BmpLayout& layout, std::span<const uint8_t> bytes, CxImag
 
 Result<CxImage> DecodeLayout(const BmpLayout& layout, std::span<const uint8_t> bytes) {
   const uint32_t outBpp = layout.bpp <= 8 ? layout.bpp : 24;
-  auto created = NewImage(layout.width, layout.height, outBpp, ImageFormat::Bmp, "BMP");
+  auto created = NewImage(layout.width, layout.height, outBpp, ImageFormat::Bmp, "BMP", bytes.size());
   if (created.IsError()) return created.TakeError();
   CxImage image = std::move(created).Value();
   for (uint32_t i = 0; i < layout.paletteSize; ++i) image.SetPaletteColor(i, layout.palette[i]);

@@ -11,14 +11,23 @@
 
 namespace imaging {
 
-// A new image of the given size, after the size limit; its rows and palette start zeroed.
-// `what` names the format in the error ("BMP").
-inline Result<CxImage> NewImage(uint64_t width, uint64_t height, uint32_t bpp, uint32_t formatId,
-                                const char* what) {
-  if (width == 0 || height == 0) return Error{std::string(what) + ": image has no pixels"};
+// Why an image of this size cannot come from a file of `fileBytes`, or an empty string:
+// the size limit and the decompression bomb guard. `what` names the format ("BMP").
+inline std::string SizeProblem(uint64_t width, uint64_t height, uint32_t bpp, uint64_t fileBytes, const char* what) {
+  const std::string size = std::to_string(width) + " x " + std::to_string(height);
+  if (width == 0 || height == 0) return std::string(what) + ": image has no pixels";
   if (width > UINT32_MAX || height > UINT32_MAX || !WithinImageLimit(width, height, bpp))
-    return Error{std::string(what) + ": image too large (" + std::to_string(width) + " x " +
-                 std::to_string(height) + ")"};
+    return std::string(what) + ": image too large (" + size + ")";
+  if (!PlausibleForFile(width, height, bpp, fileBytes))
+    return std::string(what) + ": an image of " + size + " cannot come from " + std::to_string(fileBytes) + " bytes";
+  return {};
+}
+
+// A new image of the given size, after the checks of SizeProblem; its rows and palette start
+// zeroed.
+inline Result<CxImage> NewImage(uint64_t width, uint64_t height, uint32_t bpp, uint32_t formatId, const char* what,
+                                uint64_t fileBytes) {
+  if (auto problem = SizeProblem(width, height, bpp, fileBytes, what); !problem.empty()) return Error{problem};
   CxImage image(formatId);
   if (!image.Create(static_cast<uint32_t>(width), static_cast<uint32_t>(height), bpp, formatId))
     return Error{image.GetLastError()};

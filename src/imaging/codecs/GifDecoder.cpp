@@ -142,7 +142,7 @@ Result<CxImage> GifDecoder::DecodeFrame(int32_t index) {
   const uint64_t bottom = uint64_t(desc.Top) + uint64_t(desc.Height);
   const uint64_t width = std::max<uint64_t>(right, gif->SWidth > 0 ? uint64_t(gif->SWidth) : 0);
   const uint64_t height = std::max<uint64_t>(bottom, gif->SHeight > 0 ? uint64_t(gif->SHeight) : 0);
-  auto created = NewImage(width, height, 8, ImageFormat::Gif, "GIF");
+  auto created = NewImage(width, height, 8, ImageFormat::Gif, "GIF", bytes_.size());
   if (created.IsError()) return created.TakeError();
   CxImage image = std::move(created).Value();
   SetColorMap(image, desc.ColorMap ? desc.ColorMap : gif->SColorMap);

@@ -191,7 +191,8 @@ Status CheckSizes(std::span<const uint8_t> bytes, uint32_t formatId) {
   const uint64_t components = LoadBE16(s.data() + 40);
   if (x1 <= x0 || y1 <= y0 || tileWidth == 0 || tileHeight == 0 || tileX0 > x0 || tileY0 > y0 || components == 0)
     return Error{"JPEG 2000: invalid image or tile size"};
-  if (!WithinImageLimit(x1 - x0, y1 - y0, components >= 3 ? 24 : 8)) return Error{"JPEG 2000: image too large"};
+  if (auto problem = SizeProblem(x1 - x0, y1 - y0, components >= 3 ? 24 : 8, bytes.size(), "JPEG 2000"); !problem.empty())
+    return Error{problem};
   // Tile indices are 16-bit in the code stream.
   const uint64_t tiles = ((x1 - tileX0 + tileWidth - 1) / tileWidth) * ((y1 - tileY0 + tileHeight - 1) / tileHeight);
   if (tiles > 65535) return Error{"JPEG 2000: more than 65535 tiles"};
@@ -249,7 +250,7 @@ Result<CxImage> Jpeg2000Decoder::DecodeFrame(int32_t) {
   const uint64_t width = decoded.x1 - decoded.x0;
   const uint64_t height = decoded.y1 - decoded.y0;
   const bool color = decoded.numcomps >= 3;
-  auto created = NewImage(width, height, color ? 24 : 8, FormatId(), "JPEG 2000");
+  auto created = NewImage(width, height, color ? 24 : 8, FormatId(), "JPEG 2000", bytes_.size());
   if (created.IsError()) return created.TakeError();
   CxImage image = std::move(created).Value();
   if (!color) image.SetGrayPalette();

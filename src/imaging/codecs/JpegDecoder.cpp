@@ -145,7 +145,7 @@ Result<CxImage> JpegDecoder::DecodeFrame(int32_t) {
     default:
       break;
   }
-  auto created = NewImage(header.width, header.height, bpp, ImageFormat::Jpeg, "JPEG");
+  auto created = NewImage(header.width, header.height, bpp, ImageFormat::Jpeg, "JPEG", bytes_.size());
   if (created.IsError()) return created.TakeError();
   CxImage image = std::move(created).Value();
   if (bpp == 8) image.SetGrayPalette();

@@ -51,8 +51,7 @@ Status CheckChunks(std::span<const uint8_t> bytes, uint32_t& width, uint32_t& he
   }
   // Without its end chunk the file was cut short, perhaps while it was still being written.
   if (first || !sawEnd) return Error{"MNG: file truncated"};
-  if (width == 0 || height == 0) return Error{"MNG: image has no pixels"};
-  if (!WithinImageLimit(width, height, 24)) return Error{"MNG: image too large"};
+  if (auto problem = SizeProblem(width, height, 24, bytes.size(), "MNG"); !problem.empty()) return Error{problem};
   return Status::Ok();
 }
 
@@ -89,8 +88,8 @@ mng_bool MNG_DECL ProcessHeader(mng_handle handle, mng_uint32 width, mng_uint32 
   MngContext& context = ContextOf(handle);
   if (context.headerSeen) return MNG_FALSE;
   context.headerSeen = true;
-  if (!WithinImageLimit(width, height, 24) || width == 0 || height == 0) {
-    context.error = "MNG: image too large";
+  if (auto problem = SizeProblem(width, height, 24, context.bytes.size(), "MNG"); !problem.empty()) {
+    context.error = problem;
     return MNG_FALSE;
   }
   if (!context.image.Create(width, height, 24, ImageFormat::Mng)) {

@@ -98,7 +98,7 @@ Result<CxImage> PcxDecoder::DecodeFrame(int32_t) {
   const uint64_t minimum = h.encoding == 1 ? (totalBytes + 62) / 63 * 2 : totalBytes;
   if (minimum > reader.Remaining()) return Error{"PCX: image data truncated"};
 
-  auto created = NewImage(h.width, h.height, OutputBpp(h), ImageFormat::Pcx, "PCX");
+  auto created = NewImage(h.width, h.height, OutputBpp(h), ImageFormat::Pcx, "PCX", bytes_.size());
   if (created.IsError()) return created.TakeError();
   CxImage image = std::move(created).Value();
   if (h.xDpi > 0 && h.xDpi < 10000 && h.yDpi > 0 && h.yDpi < 10000) {

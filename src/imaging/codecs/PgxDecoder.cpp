@@ -99,7 +99,7 @@ Result<CxImage> PgxDecoder::DecodeFrame(int32_t) {
   const PgxHeader& h = header_;
   const size_t sampleBytes = h.depth <= 8 ? 1 : 2;
   if (uint64_t{h.width} * h.height * sampleBytes > bytes_.size() - h.dataOffset) return Error{"PGX: image data truncated"};
-  auto created = NewImage(h.width, h.height, 8, ImageFormat::Pgx, "PGX");
+  auto created = NewImage(h.width, h.height, 8, ImageFormat::Pgx, "PGX", bytes_.size());
   if (created.IsError()) return created.TakeError();
   CxImage image = std::move(created).Value();
   image.SetGrayPalette();

@@ -190,7 +190,7 @@ Result<CxImage> PngDecoder::DecodeFrame(int32_t) {
   PngHeader header;
   PngPlan plan;
   if (!ReadHeader(reader, header) || !SetTransforms(reader, header, plan)) return Error{reader.ErrorText()};
-  auto created = NewImage(header.width, header.height, plan.outBpp, ImageFormat::Png, "PNG");
+  auto created = NewImage(header.width, header.height, plan.outBpp, ImageFormat::Png, "PNG", bytes_.size());
   if (created.IsError()) return created.TakeError();
   CxImage image = std::move(created).Value();
   SetPalette(reader, header, plan, image);

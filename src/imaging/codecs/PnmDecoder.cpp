@@ -129,7 +129,7 @@ Result<CxImage> PnmDecoder::DecodeFrame(int32_t) {
   const PnmHeader& h = header_;
   if (MinimumDataBytes(h) > bytes_.size() - h.dataOffset) return Error{"PNM: image data truncated"};
   const uint32_t bpp = IsBitmap(h.kind) ? 1 : IsPixmap(h.kind) ? 24 : 8;
-  auto created = NewImage(h.width, h.height, bpp, ImageFormat::Pnm, "PNM");
+  auto created = NewImage(h.width, h.height, bpp, ImageFormat::Pnm, "PNM", bytes_.size());
   if (created.IsError()) return created.TakeError();
   CxImage image = std::move(created).Value();
   if (bpp == 1) SetTwoColors(image, kWhite, kBlack);

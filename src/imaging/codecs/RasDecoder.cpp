@@ -64,7 +64,7 @@ Result<CxImage> RasDecoder::DecodeFrame(int32_t) {
   const uint64_t minimum = h.type == kTypeByteEncoded ? (dataBytes + 255) / 256 * 3 : dataBytes;
   if (minimum > reader.Remaining()) return Error{"Sun raster: image data truncated"};
 
-  auto created = NewImage(h.width, h.height, h.depth == 32 ? 24 : h.depth, ImageFormat::Ras, "Sun raster");
+  auto created = NewImage(h.width, h.height, h.depth == 32 ? 24 : h.depth, ImageFormat::Ras, "Sun raster", bytes_.size());
   if (created.IsError()) return created.TakeError();
   CxImage image = std::move(created).Value();
   const uint32_t entries = h.mapType == 1 ? h.mapLength / 3 : 0;

@@ -44,6 +44,7 @@ Status Open(LibRaw& raw, std::span<const uint8_t> bytes) {
   if (!rawBytes || !imageBytes || !WithinScratchLimit(*rawBytes) || !WithinScratchLimit(*imageBytes) ||
       !WithinImageLimit(sizes.width, sizes.height, 24))
     return Error{"RAW: image too large"};
+  if (auto problem = SizeProblem(sizes.width, sizes.height, 24, bytes.size(), "RAW"); !problem.empty()) return Error{problem};
   return Status::Ok();
 }
 
@@ -77,7 +78,7 @@ Result<CxImage> RawDecoder::DecodeFrame(int32_t) {
   const uint64_t rowBytes = uint64_t{developed->width} * 3;
   if (rowBytes * developed->height > developed->data_size) return Error{"RAW: developed image truncated"};
 
-  auto created = NewImage(developed->width, developed->height, 24, ImageFormat::Raw, "RAW");
+  auto created = NewImage(developed->width, developed->height, 24, ImageFormat::Raw, "RAW", bytes_.size());
   if (created.IsError()) return created.TakeError();
   CxImage image = std::move(created).Value();
   for (uint32_t y = 0; y < developed->height; ++y) {

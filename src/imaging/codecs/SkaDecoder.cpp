@@ -32,7 +32,7 @@ DecoderResult SkaDecoder::Create(std::span<const uint8_t> bytes) {
 }
 
 Result<CxImage> SkaDecoder::DecodeFrame(int32_t) {
-  auto created = NewImage(width_, height_, 8, ImageFormat::Ska, "SKA");
+  auto created = NewImage(width_, height_, 8, ImageFormat::Ska, "SKA", bytes_.size());
   if (created.IsError()) return created.TakeError();
   CxImage image = std::move(created).Value();
   const uint8_t* palette = bytes_.data() + kHeaderSize;

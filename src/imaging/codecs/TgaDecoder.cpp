@@ -108,7 +108,7 @@ Result<CxImage> TgaDecoder::DecodeFrame(int32_t) {
   if (MinimumPixelBytes(h) > reader.Remaining()) return Error{"TGA: pixel data truncated"};
 
   const bool indexed = IsColorMapped(h) || IsGray(h);
-  auto created = NewImage(h.width, h.height, indexed ? 8 : 24, ImageFormat::Tga, "TGA");
+  auto created = NewImage(h.width, h.height, indexed ? 8 : 24, ImageFormat::Tga, "TGA", bytes_.size());
   if (created.IsError()) return created.TakeError();
   CxImage image = std::move(created).Value();
   if (IsGray(h)) image.SetGrayPalette();

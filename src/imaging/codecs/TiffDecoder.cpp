@@ -217,12 +217,13 @@ Status ReadTiles(TIFF* tiff, TiffStream& stream, const PageLayout& page, CxImage
   return Status::Ok();
 }
 
-Result<CxImage> ReadRgba(TIFF* tiff, TiffStream& stream, const PageLayout& page) {
+Result<CxImage> ReadRgba(TIFF* tiff, TiffStream& stream, const PageLayout& page, uint64_t fileBytes) {
   char message[1024] = {};
   if (!TIFFRGBAImageOK(tiff, message)) return Error{std::string("TIFF: ") + message};
   const auto rasterBytes = CheckedMul(page.width, page.height, 4);
   if (!rasterBytes || !WithinScratchLimit(*rasterBytes)) return Error{"TIFF: image too large"};
-  auto created = NewImage(page.width, page.height, 24, ImageFormat::Tiff, "TIFF");
+  if (auto problem = SizeProblem(page.width, page.height, 24, fileBytes, "TIFF"); !problem.empty()) return Error{problem};
+  auto created = NewImage(page.width, page.height, 24, ImageFormat::Tiff, "TIFF", fileBytes);
   if (created.IsError()) return created.TakeError();
   CxImage image = std::move(created).Value();
   std::vector<uint32_t> raster(static_cast<size_t>(*rasterBytes / 4));
@@ -304,13 +305,13 @@ Result<CxImage> TiffDecoder::DecodeFrame(int32_t index) {
   }
   const auto kind = SimpleKind(tiff, page);
   if (!kind) {
-    auto image = ReadRgba(tiff, *stream_, page);
+    auto image = ReadRgba(tiff, *stream_, page, bytes_.size());
     if (!image.IsError()) SetPageResolution(tiff, image.Value());
     return image;
   }
   page.kind = *kind;
   page.outBpp = OutputBpp(page);
-  auto created = NewImage(page.width, page.height, page.outBpp, ImageFormat::Tiff, "TIFF");
+  auto created = NewImage(page.width, page.height, page.outBpp, ImageFormat::Tiff, "TIFF", bytes_.size());
   if (created.IsError()) return created.TakeError();
   CxImage image = std::move(created).Value();
   SetPagePalette(tiff, page, image);

@@ -59,7 +59,7 @@ DecoderResult WbmpDecoder::Create(std::span<const uint8_t> bytes) {
 }
 
 Result<CxImage> WbmpDecoder::DecodeFrame(int32_t) {
-  auto created = NewImage(width_, height_, 1, ImageFormat::Wbmp, "WBMP");
+  auto created = NewImage(width_, height_, 1, ImageFormat::Wbmp, "WBMP", bytes_.size());
   if (created.IsError()) return created.TakeError();
   CxImage image = std::move(created).Value();
   SetTwoColors(image, kBlack, kWhite);
