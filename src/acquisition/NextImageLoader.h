@@ -37,6 +37,7 @@ class NextImageLoader {
   CImageFile* OpenFile() { return openFile_.get(); }
   // The page the next transfer delivers; nullptr when no file is open.
   ScanImage* CurrentImage() { return openFile_ ? &openFile_->Image() : nullptr; }
+  bool HoldsImage() const { return openFile_ != nullptr; }
   // Drops the open file with its page.
   void ReleaseOpenFile() { openFile_.reset(); }
 

@@ -11,11 +11,16 @@
 namespace platform {
 namespace {
 
-thread_local std::string lastError;
+// A plain buffer, not a std::string: a thread-local object with a destructor pins the module
+// that holds it in memory until its thread ends, so a data source that once failed a lookup on
+// the application's thread could never be unloaded, and would then be torn down at process exit
+// after the libraries it uses.
+thread_local char lastError[512];
 
 void RememberError() {
   const char* text = dlerror();
-  lastError = text ? text : "";
+  std::strncpy(lastError, text ? text : "", sizeof lastError - 1);
+  lastError[sizeof lastError - 1] = '\0';
 }
 
 std::string BaseName(const char* path) {

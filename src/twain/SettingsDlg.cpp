@@ -29,6 +29,7 @@ bool SettingsDlg::Create(TW_HANDLE parent) {
   m_parent = parent;
   if (!m_window.Create()) return false;
   m_created = true;
+  m_source.InitialiseFolderPage();
   SetStatus(LoadResourceString(kReadyString), 0, 0);
   return true;
 }

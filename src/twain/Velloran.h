@@ -6,10 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/NextImageLoader.h"
+#include "acquisition/PendingImagesList.h"
 #include "logging/Logger.h"
 #include "platform/Sync.h"
 #include "twain/TwainDriver.h"
 
+class ScanImage;
 class SettingsDlg;
 class SettingsStore;
 
@@ -114,12 +117,31 @@ class Velloran : public TwainDriver {
   void OnWaitImagesTimer(int timerId);
   // New files have arrived from the network source (the dialog's WM_USER + 200).
   void AddFTPImageFilesToScan();
-  // Images still pending in the current batch.
+  // Images still pending in the current batch: the files not moved to yet, plus the page held
+  // for the next transfer.
   int PendingCount() const;
   // Releases the current image and its file.
   void ReleaseCurrentImage();
   // Drops every pending image of the batch.
   void ClearPendingImages();
+  // The prepared page the next transfer delivers (the open file's ScanImage); nullptr when none.
+  ScanImage* CurrentImage();
+
+  // Fills the pending list for a batch from disk: the folder of CurrentDirectory, or the file
+  // list as the Folder page last loaded it.
+  void FillFromSettings();
+  // Starts delivering a batch: the first image, then MSG_XFERREADY; with none in disk mode,
+  // MSG_CLOSEDSREQ.
+  void FirstImageStep();
+  // Produces the next current image; false when the batch has no further one.
+  bool LoadNextImage();
+  // Whether a received file decodes to an image (its own decode; the current image stays).
+  bool CheckImage(const std::string& path) const;
+  // The Folder page's refresh: the file-list file replaces the pending list's entries.
+  void LoadFileList();
+  // The dialog initialises: with a Folder page (UIMode) the file list is loaded.
+  void InitialiseFolderPage();
+  const PendingImagesList& PendingImages() const { return m_pendingImages; }
 
  protected:
   SettingsStore& Settings() const { return m_settings; }
@@ -184,6 +206,11 @@ class Velloran : public TwainDriver {
   static int NextTimerId(int id);
 
   SettingsStore& m_settings;
+
+  // ---- Scanning ----
+  bool IsDiskMode() const;
+  PendingImagesList m_pendingImages;
+  NextImageLoader m_imageLoader{m_pendingImages, m_settings};  // owns the open file
 
   // ---- Session lock ----
   platform::RecursiveCriticalSection m_sessionLock;
