@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "acquisition/PdfLibrary.h"
 #include "platform/Module.h"
 #include "resources/StringTable.h"
 #include "settings/SettingsStore.h"
@@ -34,8 +35,10 @@ TW_UINT16 Velloran::OpenDS(const TwainTriplet& triplet) {
 }
 
 TW_UINT16 Velloran::CloseDS() {
-  // Whatever the state: an application that fails to close still gets its network servers stopped.
+  // Whatever the state: an application that fails to close still gets its network servers
+  // stopped and the PDF library let go (documents still open keep it until they close).
   ReleaseNetworkObjects();
+  ReleasePdfLibrary();
   if (m_state != kState4) return Fail(failure_text::kCloseDs, TWCC_SEQERROR);
   KeepModuleLoadedIfOnDialogThread();
   m_appIdentity.Id = 0;
