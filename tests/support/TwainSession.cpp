@@ -82,6 +82,11 @@ TwainSession::TwainSession(const TestDsm& dsm, const char* productName) : dsm_(d
 
 TwainSession::~TwainSession() {
   if (sourceOpen_) {
+    // Bring a source left in state 6 or 7 back to state 5 first, or it refuses to be
+    // disabled and closed and stays open for the next test of the process.
+    TW_PENDINGXFERS pending{};
+    Send(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending);
+    Send(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending);
     TW_USERINTERFACE ui{};
     Send(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
     CloseSource();
