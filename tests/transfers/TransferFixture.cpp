@@ -201,13 +201,13 @@ void TransferSession::TransferPage(Mechanism mechanism, ReceivedPage& page, uint
         strip.Memory = TW_MEMORY{TWMF_APPOWNS | TWMF_POINTER, memoryBufferLength, buffer.data()};
         const TW_UINT16 rc = app.Send(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &strip);
         ASSERT_TRUE(rc == TWRC_SUCCESS || rc == TWRC_XFERDONE) << "strip " << page.strips << ": rc " << rc;
-        ASSERT_GT(strip.Rows, 0u);
+        ASSERT_GT(TW_UINT32{strip.Rows}, 0u);
         if (bytesPerRow == 0) {
           bytesPerRow = strip.BytesPerRow;
           rows.resize(std::size_t{bytesPerRow} * static_cast<uint32_t>(page.info.ImageLength));
         }
-        ASSERT_EQ(strip.BytesPerRow, bytesPerRow);
-        ASSERT_EQ(strip.BytesWritten, strip.Rows * bytesPerRow);
+        ASSERT_EQ(TW_UINT32{strip.BytesPerRow}, bytesPerRow);
+        ASSERT_EQ(TW_UINT32{strip.BytesWritten}, strip.Rows * bytesPerRow);
         ASSERT_LE(std::size_t{strip.YOffset + strip.Rows} * bytesPerRow, rows.size());
         std::memcpy(rows.data() + std::size_t{strip.YOffset} * bytesPerRow, buffer.data(), strip.BytesWritten);
         ++page.strips;

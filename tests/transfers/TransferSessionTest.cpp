@@ -82,12 +82,12 @@ TEST_F(MemoryTransfer, SmallColourPageInOneStrip) {
   strip.Memory = TW_MEMORY{TWMF_APPOWNS | TWMF_POINTER, 16384, buffer.data()};
   ASSERT_EQ(app.Send(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &strip), TWRC_XFERDONE);
   EXPECT_EQ(strip.Compression, TWCP_NONE);
-  EXPECT_EQ(strip.BytesPerRow, 300u);
-  EXPECT_EQ(strip.Columns, 100u);
-  EXPECT_EQ(strip.Rows, 50u);
-  EXPECT_EQ(strip.XOffset, 0u);
-  EXPECT_EQ(strip.YOffset, 0u);
-  EXPECT_EQ(strip.BytesWritten, 15000u);
+  EXPECT_EQ(TW_UINT32{strip.BytesPerRow}, 300u);
+  EXPECT_EQ(TW_UINT32{strip.Columns}, 100u);
+  EXPECT_EQ(TW_UINT32{strip.Rows}, 50u);
+  EXPECT_EQ(TW_UINT32{strip.XOffset}, 0u);
+  EXPECT_EQ(TW_UINT32{strip.YOffset}, 0u);
+  EXPECT_EQ(TW_UINT32{strip.BytesWritten}, 15000u);
   // Top row first, red, green, blue.
   const Pixels file = PixelsOfFile(path);
   EXPECT_EQ(buffer[0], file.rows[0][2]);
@@ -116,9 +116,9 @@ TEST_F(MemoryTransfer, LetterPageIn413Strips) {
     strip.Memory = TW_MEMORY{TWMF_APPOWNS | TWMF_POINTER, 65535, buffer.data()};
     rc = app.Send(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &strip);
     ASSERT_TRUE(rc == TWRC_SUCCESS || rc == TWRC_XFERDONE) << rc;
-    ASSERT_EQ(strip.BytesPerRow, 7652u);
-    ASSERT_EQ(strip.Rows, rc == TWRC_XFERDONE ? 4u : 8u) << "strip " << offsets.size();
-    offsets.push_back(strip.YOffset);
+    ASSERT_EQ(TW_UINT32{strip.BytesPerRow}, 7652u);
+    ASSERT_EQ(TW_UINT32{strip.Rows}, rc == TWRC_XFERDONE ? 4u : 8u) << "strip " << offsets.size();
+    offsets.push_back(TW_UINT32{strip.YOffset});
     std::memcpy(rows.data() + std::size_t{strip.YOffset} * 7652, buffer.data(), strip.BytesWritten);
   }
   ASSERT_EQ(offsets.size(), 413u);
