@@ -34,17 +34,17 @@ struct DeliveryCase {
 };
 
 FileSpec Pages(int pages, std::set<int32_t> excluded = {}, std::set<int> damaged = {}) {
-  FileSpec spec;
-  spec.pages = pages;
-  spec.excluded = std::move(excluded);
-  spec.damaged = std::move(damaged);
-  return spec;
+  FileSpec layout;
+  layout.pages = pages;
+  layout.excluded = std::move(excluded);
+  layout.damaged = std::move(damaged);
+  return layout;
 }
 
 FileSpec Garbage() {
-  FileSpec spec;
-  spec.garbage = true;
-  return spec;
+  FileSpec layout;
+  layout.garbage = true;
+  return layout;
 }
 
 uint32_t WidthOf(int file, int page) { return static_cast<uint32_t>(20 + 10 * file + page); }
@@ -56,19 +56,19 @@ class Delivery : public AcquisitionTest, public ::testing::WithParamInterface<De
     const std::string folder = MakeFolder("batch");
     std::vector<FileListEntry> entries;
     for (std::size_t f = 0; f < files.size(); ++f) {
-      const FileSpec& spec = files[f];
+      const FileSpec& layout = files[f];
       const std::string path = folder + "file" + std::to_string(f) + ".tif";
-      if (spec.garbage) {
+      if (layout.garbage) {
         WriteText(path, "II*\0 damaged beyond repair");
       } else {
         std::vector<CxImage> pages;
-        for (int p = 0; p < spec.pages; ++p) pages.push_back(PageOfWidth(WidthOf(static_cast<int>(f), p)));
+        for (int p = 0; p < layout.pages; ++p) pages.push_back(PageOfWidth(WidthOf(static_cast<int>(f), p)));
         WriteTiffPages(path, pages);
-        for (int p : spec.damaged) DamageTiffPage(path, p);
+        for (int p : layout.damaged) DamageTiffPage(path, p);
       }
       paths.push_back(path);
       FileListEntry entry(path);
-      entry.excludedPages = spec.excluded;
+      entry.excludedPages = layout.excluded;
       entries.push_back(entry);
     }
     list.ReplaceEntries(entries);
