@@ -2,7 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
-#include "platform/SpecialFolders.h"
+#include "platform/AppDataFolders.h"
 #include "settings/PathHelpers.h"
 #include "settings/SettingsStore.h"
 

@@ -2,7 +2,7 @@
 #include "platform/GlobalMemory.h"
 #include "platform/MessageBox.h"
 #include "platform/Network.h"
-#include "platform/SpecialFolders.h"
+#include "platform/AppDataFolders.h"
 #include "platform/SystemInfo.h"
 
 #include "support/ScopedEnvironment.h"
@@ -23,9 +23,9 @@ struct FolderCase {
   std::string expectedCommon;
 };
 
-class SpecialFoldersTest : public ::testing::TestWithParam<FolderCase> {};
+class AppDataFoldersTest : public ::testing::TestWithParam<FolderCase> {};
 
-TEST_P(SpecialFoldersTest, FollowTheXdgVariables) {
+TEST_P(AppDataFoldersTest, FollowTheXdgVariables) {
   ScopedEnvironment env;
   env.Set("XDG_CONFIG_HOME", GetParam().configHome);
   env.Set("XDG_CONFIG_DIRS", GetParam().configDirs);
@@ -43,7 +43,7 @@ const FolderCase kFolderCases[] = {
     {"RelativeIgnored", "relative", "relative:/cfg/all", "~/.config", "/etc/xdg"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, SpecialFoldersTest, ::testing::ValuesIn(kFolderCases),
+INSTANTIATE_TEST_SUITE_P(Cases, AppDataFoldersTest, ::testing::ValuesIn(kFolderCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SystemInfoTest, TempFolderIsTmpdirElseTmp) {

@@ -1,4 +1,4 @@
-#include "platform/SpecialFolders.h"
+#include "platform/AppDataFolders.h"
 
 #include "platform/SystemInfo.h"
 

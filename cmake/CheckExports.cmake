@@ -1,4 +1,4 @@
-# Fails unless the shared object FILE defines exactly the thirteen DPL functions.
+# Fails unless the shared object FILE defines exactly the dynamic symbols of EXPECTED (a list).
 execute_process(COMMAND nm -D --defined-only ${FILE} OUTPUT_VARIABLE listing RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "nm failed on ${FILE}")
@@ -10,10 +10,8 @@ foreach(line IN LISTS lines)
   list(APPEND names ${name})
 endforeach()
 list(SORT names)
-set(expected
-  DPLCreateLibrary DPLDACloseFile DPLDAFindPage DPLDAGetPageCount DPLDAGetPageHeight
-  DPLDAGetPageWidth DPLDAOpenFile DPLDAPageRotation DPLDARenderPageToDC DPLLastErrorCode
-  DPLLastRenderError DPLReleaseLibrary DPLStringResultLength)
+set(expected ${EXPECTED})
+list(SORT expected)
 if(NOT names STREQUAL expected)
   message(FATAL_ERROR "exports of ${FILE}: ${names} (expected ${expected})")
 endif()
