@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "imaging/ImageLimits.h"
+#include "platform/PixelMemory.h"
 
 namespace {
 
@@ -50,7 +51,13 @@ constexpr std::array<RgbQuad, 256> kStdPalette8 = MakeStdPalette8();
 
 }  // namespace
 
-void CxImage::FreeBlock::operator()(uint8_t* block) const { std::free(block); }
+void imaging::FreePixelBlock::operator()(uint8_t* block) const { platform::FreePixelMemory({block, mapped}); }
+
+bool CxImage::AllocateBlock(size_t size) {
+  const platform::PixelMemory memory = platform::AllocatePixelMemory(size);
+  block_ = std::unique_ptr<uint8_t, imaging::FreePixelBlock>(memory.data, imaging::FreePixelBlock{memory.mapped});
+  return block_ != nullptr;
+}
 
 CxImage::CxImage(uint32_t formatId) : type_(formatId) {}
 
@@ -70,8 +77,7 @@ CxImage::CxImage(const CxImage& other)
       progress_(other.GetProgress()),
       escape_(other.GetEscape()) {
   if (!other.block_) return;
-  block_.reset(static_cast<uint8_t*>(std::malloc(blockSize_)));
-  if (!block_) {
+  if (!AllocateBlock(blockSize_)) {
     // A copy that cannot be made is an empty image that says why.
     blockSize_ = width_ = height_ = bpp_ = numColors_ = effWidth_ = 0;
     SetLastError("CxImage::Create can't allocate memory");
@@ -136,9 +142,7 @@ bool CxImage::Create(uint32_t width, uint32_t height, uint32_t bpp, uint32_t for
   const uint32_t entries = PaletteEntriesFor(depth);
   // Within the limit, the padded rows stay far below the range of size_t.
   const uint64_t size = BitmapInfoHeader::kSize + uint64_t{4} * entries + stride * height;
-  // calloc: the palette must start zeroed, and fresh large blocks come zeroed from the system anyway.
-  block_.reset(static_cast<uint8_t*>(std::calloc(1, size)));
-  if (!block_) {
+  if (!AllocateBlock(size)) {
     SetLastError("CxImage::Create can't allocate memory");
     return false;
   }
@@ -197,7 +201,7 @@ void CxImage::SetPaletteColor(uint32_t index, RgbQuad color) {
 
 RgbQuad* CxImage::GetPalette() {
   if (!block_ || numColors_ == 0) return nullptr;
-  // The block comes from malloc and the header is 40 bytes, so entries are 4-byte aligned.
+  // Blocks are at least 16-byte aligned and the header is 40 bytes, so entries are 4-byte aligned.
   return reinterpret_cast<RgbQuad*>(block_.get() + BitmapInfoHeader::kSize);
 }
 

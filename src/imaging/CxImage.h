@@ -15,6 +15,15 @@ namespace platform {
 class BitmapSection;
 }
 
+namespace imaging {
+// Releases an image's block, which comes from platform::AllocatePixelMemory; `mapped` says how
+// it was had.
+struct FreePixelBlock {
+  size_t mapped = 0;
+  void operator()(uint8_t* block) const;
+};
+}  // namespace imaging
+
 // One image as a device-independent bitmap: a single contiguous block holding the 40-byte
 // BITMAPINFOHEADER (little-endian), the palette (2, 16 or 256 entries at 1, 4 or 8 bits per
 // pixel, none at 24) and the pixel rows, bottom-up, each padded to 4 bytes; 24-bit pixels are
@@ -139,15 +148,14 @@ class CxImage {
                          int32_t bias = 0, float balance = 0.5f);
 
  private:
-  struct FreeBlock {
-    void operator()(uint8_t* block) const;
-  };
+  // Puts a zeroed block of `size` bytes in place of the current one; false when it cannot be had.
+  bool AllocateBlock(size_t size);
 
   void WriteHeader();
   void WriteResolution();
   uint8_t* PixelData() const;
 
-  std::unique_ptr<uint8_t, FreeBlock> block_;
+  std::unique_ptr<uint8_t, imaging::FreePixelBlock> block_;
   size_t blockSize_ = 0;
   uint32_t width_ = 0;
   uint32_t height_ = 0;

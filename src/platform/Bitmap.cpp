@@ -1,49 +1,17 @@
 #include "platform/Bitmap.h"
 
-#include <sys/mman.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <utility>
 
+#include "platform/PixelMemory.h"
+
 namespace platform {
 namespace {
 
 thread_local int lastDrawingError = 0;
-
-constexpr size_t kHugePage = size_t{2} << 20;
-
-// Zeroed pixel memory. Page-sized bitmaps are mapped straight from the system, aligned for
-// huge pages and asking for them: a fresh 25 MB page then costs a dozen page faults instead of
-// six thousand, and it stays out of the C heap, whose large blocks the renderer and the image
-// object can then reuse page after page instead of faulting in fresh ones. Small bitmaps come
-// from the heap. Returns nullptr on failure; `mapped` is what FreePixels needs.
-uint8_t* AllocatePixels(size_t bytes, size_t& mapped) {
-  mapped = 0;
-  if (bytes < kHugePage) return static_cast<uint8_t*>(std::calloc(bytes, 1));
-  const size_t length = (bytes + kHugePage - 1) & ~(kHugePage - 1);
-  void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (raw == MAP_FAILED) return nullptr;
-  auto* start = static_cast<uint8_t*>(raw);
-  auto* aligned = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(start) + kHugePage - 1) & ~(kHugePage - 1));
-  if (aligned > start) munmap(start, static_cast<size_t>(aligned - start));
-  const size_t tail = static_cast<size_t>(start + length + kHugePage - (aligned + length));
-  if (tail > 0) munmap(aligned + length, tail);
-  // Only advice: without huge pages the mapping works the same.
-  madvise(aligned, length, MADV_HUGEPAGE);
-  mapped = length;
-  return aligned;
-}
-
-void FreePixels(uint8_t* pixels, size_t mapped) {
-  if (mapped > 0) {
-    munmap(pixels, mapped);
-  } else {
-    std::free(pixels);
-  }
-}
 
 template <typename T>
 T Fail(int code) {
@@ -75,7 +43,7 @@ BitmapSection::~BitmapSection() { Release(); }
 void BitmapSection::Release() {
   if (!data_) return;
   Deselect(*data_);
-  FreePixels(data_->bitmap.bits, data_->mappedBytes);
+  FreePixelMemory({data_->bitmap.bits, data_->mappedBytes});
   data_.reset();
 }
 
@@ -91,8 +59,10 @@ BitmapSection BitmapSection::Create(int32_t width, int32_t height, uint16_t bitC
 
   auto data = std::unique_ptr<detail::SectionData>(new (std::nothrow) detail::SectionData());
   if (!data) return Fail<BitmapSection>(ENOMEM);
-  data->bitmap.bits = AllocatePixels(bytes, data->mappedBytes);
-  if (data->bitmap.bits == nullptr) return Fail<BitmapSection>(ENOMEM);
+  const PixelMemory pixels = AllocatePixelMemory(bytes);
+  if (pixels.data == nullptr) return Fail<BitmapSection>(ENOMEM);
+  data->bitmap.bits = pixels.data;
+  data->mappedBytes = pixels.mapped;
   data->bitmap.stride = stride;
   data->bitmap.bytes = bytes;
   DplBitmapInfoHeader& header = data->bitmap.header;

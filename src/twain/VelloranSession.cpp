@@ -7,6 +7,7 @@
 
 #include "acquisition/PdfLibrary.h"
 #include "platform/Module.h"
+#include "platform/PixelMemory.h"
 #include "resources/StringTable.h"
 #include "settings/SettingsStore.h"
 #include "twain/SettingsDlg.h"
@@ -78,6 +79,8 @@ TW_UINT16 Velloran::EnableDS(TW_USERINTERFACE* userInterface) {
 TW_UINT16 Velloran::DisableDS(TW_USERINTERFACE*) {
   if (m_state != kState5) return Fail(failure_text::kDisableDs, TWCC_SEQERROR);
   ReleaseCurrentImage();
+  // The scan is over: the page-sized block kept for the next page goes back to the system.
+  platform::ReleaseSparePixelMemory();
   RetireDialog();
   m_state = kState4;
   m_logger.Debug("State 4");
