@@ -13,6 +13,7 @@
 
 namespace platform {
 class BitmapSection;
+class MemoryDeviceContext;
 }
 
 namespace imaging {
@@ -133,6 +134,12 @@ class CxImage {
   // id. Fails with "GetDIBits failed", leaving the image as it was, for an invalid section,
   // another depth, or a size over the image limit.
   bool CreateFromBitmapHandle(const platform::BitmapSection& bitmap);
+
+  // Paints the image stretched into `rect` (left and top inclusive, right and bottom exclusive,
+  // rows counted from the top) of the bitmap selected into `dc`, nearest pixel; what falls
+  // outside the bitmap is left out (CxImagePaint.cpp). False when the image is empty, nothing
+  // is selected or the rectangle is empty.
+  bool PaintTo(platform::MemoryDeviceContext& dc, const ImageRect& rect) const;
 
   // Operations on the pixels (CxImageOps*.cpp).
   bool ToGray();
