@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -130,28 +131,46 @@ TEST(TiffDecoderTest, WhiteIsZeroPagesKeepTheirColours) {
   EXPECT_EQ(fixtures::IndexAt(inverted, 2, 0), 0u);
 }
 
-TEST(TiffDecoderTest, TilesAreAssembled) {
-  const CxImage picture = fixtures::MakeColorImage(40, 20);  // 3 x 2 tiles of 16 x 16, the last ones partial
+struct TileCase {
+  const char* name;
+  uint16_t compression;
+  int tolerance;
+};
+
+class TiffTileTest : public ::testing::TestWithParam<TileCase> {};
+
+TEST_P(TiffTileTest, TilesAreAssembled) {
+  const TileCase& c = GetParam();
+  // 3 x 2 tiles of 16 x 16, the last ones partial. JPEG gets the smooth picture.
+  const CxImage picture = c.tolerance ? Smooth(40, 20) : fixtures::MakeColorImage(40, 20);
   const Bytes file = WriteRawTiff([&](TIFF* tiff) {
-    SetBasics(tiff, 40, 20, 3, 8, PHOTOMETRIC_RGB);
+    const bool jpeg = c.compression == COMPRESSION_JPEG;
+    SetBasics(tiff, 40, 20, 3, 8, jpeg ? PHOTOMETRIC_YCBCR : PHOTOMETRIC_RGB);
     TIFFSetField(tiff, TIFFTAG_TILEWIDTH, 16);
     TIFFSetField(tiff, TIFFTAG_TILELENGTH, 16);
-    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, c.compression);
+    // libjpeg takes RGB and stores YCbCr tiles.
+    if (jpeg) TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
     std::vector<uint8_t> tile(16 * 16 * 3);
     for (uint32_t ty = 0; ty < 20; ty += 16)
       for (uint32_t tx = 0; tx < 40; tx += 16) {
-        std::fill(tile.begin(), tile.end(), 0);
-        for (uint32_t y = 0; y < 16 && ty + y < 20; ++y)
-          for (uint32_t x = 0; x < 16 && tx + x < 40; ++x) {
-            const RgbQuad c = fixtures::PixelAt(picture, tx + x, ty + y);
+        // Beyond the picture the tile repeats its edge, as encoders do: padding of another
+        // colour would bleed into the edge of a JPEG tile.
+        for (uint32_t y = 0; y < 16; ++y)
+          for (uint32_t x = 0; x < 16; ++x) {
+            const RgbQuad color = fixtures::PixelAt(picture, std::min(tx + x, 39u), std::min(ty + y, 19u));
             uint8_t* p = tile.data() + (y * 16 + x) * 3;
-            p[0] = c.red, p[1] = c.green, p[2] = c.blue;
+            p[0] = color.red, p[1] = color.green, p[2] = color.blue;
           }
         TIFFWriteTile(tiff, tile.data(), tx, ty, 0, 0);
       }
   });
-  EXPECT_TRUE(fixtures::SameColors(picture, Decode(file)));
+  EXPECT_TRUE(fixtures::SameColors(picture, Decode(file), c.tolerance));
 }
+
+INSTANTIATE_TEST_SUITE_P(Compressions, TiffTileTest,
+                         ::testing::Values(TileCase{"Lzw", COMPRESSION_LZW, 0}, TileCase{"Jpeg", COMPRESSION_JPEG, 10}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct RawLayoutCase {
   const char* name;

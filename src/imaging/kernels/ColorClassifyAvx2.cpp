@@ -7,7 +7,12 @@
 #if VELLORAN_X86_SIMD
 #include <immintrin.h>
 
+// Everything defined below is compiled for the instruction set (gcc and clang spell it differently).
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,popcnt"))), apply_to = function)
+#else
 #pragma GCC target("avx2,popcnt")
+#endif
 
 namespace imaging {
 namespace {
@@ -97,6 +102,10 @@ uint32_t ClassifyBlocksAvx2(const uint8_t* row, uint32_t width, const ColorClass
 }
 
 }  // namespace imaging
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#endif
 
 #else
 

@@ -6,7 +6,12 @@
 #if VELLORAN_X86_SIMD
 #include <immintrin.h>
 
+// Everything defined below is compiled for the instruction set (gcc and clang spell it differently).
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("ssse3"))), apply_to = function)
+#else
 #pragma GCC target("ssse3")
+#endif
 
 namespace imaging {
 namespace {
@@ -88,6 +93,10 @@ uint32_t ClassifyBlocksSsse3(const uint8_t* row, uint32_t width, const ColorClas
 }
 
 }  // namespace imaging
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#endif
 
 #else
 
