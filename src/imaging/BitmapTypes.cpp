@@ -1,5 +1,7 @@
 #include "imaging/BitmapTypes.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 BitmapInfoHeader ReadInfoHeader(const uint8_t* p) {
@@ -33,7 +35,9 @@ void WriteInfoHeader(uint8_t* p, const BitmapInfoHeader& h) {
 }
 
 int32_t DpiToPixelsPerMeter(int32_t dpi) {
-  return static_cast<int32_t>(std::floor(static_cast<double>(dpi) * 10000.0 / 254.0 + 0.5));
+  // A file may claim any resolution; above about 54 million dpi the metric value would not fit.
+  const double pixelsPerMeter = std::floor(static_cast<double>(dpi) * 10000.0 / 254.0 + 0.5);
+  return static_cast<int32_t>(std::clamp(pixelsPerMeter, double{INT32_MIN}, double{INT32_MAX}));
 }
 
 int32_t PixelsPerMeterToDpi(int32_t pixelsPerMeter) {

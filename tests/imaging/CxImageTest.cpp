@@ -109,6 +109,10 @@ TEST(CxImageResolutionTest, NonPositiveStores96AndHeaderFollows) {
   // A new block keeps the resolution the object holds.
   ASSERT_TRUE(image.Create(3, 3, 8));
   EXPECT_EQ(ReadInfoHeader(image.GetDIB()).xPelsPerMeter, 11811);
+  // What a file may claim: the metric value saturates instead of overflowing.
+  image.SetXDPI(INT32_MAX);
+  EXPECT_EQ(image.GetXDPI(), INT32_MAX);
+  EXPECT_EQ(ReadInfoHeader(image.GetDIB()).xPelsPerMeter, INT32_MAX);
 }
 
 TEST(CxImagePaletteTest, OutOfRangeReadsZeroAndWritesNothing) {
