@@ -33,62 +33,53 @@ int32_t CheckedLength(size_t size) {
   return static_cast<int32_t>(size);
 }
 
-}  // namespace
-
-std::u16string NarrowToWide(const std::string& text, const char* codePage) {
-  if (text.empty()) return {};
-  const int32_t sourceLength = CheckedLength(text.size());
+// Runs `convert(out, capacity, status) -> length` once to measure and once to write, the way
+// every ICU conversion is driven.
+template <typename Result, typename Convert>
+Result MeasureThenConvert(Convert convert) {
   UErrorCode status = U_ZERO_ERROR;
-  int32_t needed = 0;
-  ConverterPtr converter;
-  if (codePage == nullptr) {
-    u_strFromUTF8(nullptr, 0, &needed, text.data(), sourceLength, &status);
-  } else {
-    converter = OpenStrictConverter(codePage);
-    needed = ucnv_toUChars(converter.get(), nullptr, 0, text.data(), sourceLength, &status);
-  }
+  const int32_t needed = convert(nullptr, 0, status);
   if (!IsMeasureOnlyResult(status) || needed <= 0) throw StringConversionError(kConversionFailedText);
-
-  std::u16string result(static_cast<size_t>(needed), u'\0');
+  Result result(static_cast<size_t>(needed), typename Result::value_type{});
   status = U_ZERO_ERROR;
-  int32_t written = 0;
-  if (codePage == nullptr) {
-    u_strFromUTF8(result.data(), needed, &written, text.data(), sourceLength, &status);
-  } else {
-    ucnv_reset(converter.get());
-    written = ucnv_toUChars(converter.get(), result.data(), needed, text.data(), sourceLength, &status);
-  }
+  const int32_t written = convert(result.data(), needed, status);
   if (U_FAILURE(status)) throw StringConversionError(kConversionFailedText);
   if (written != needed) throw StringConversionError(kConversionLengthMismatchText);
   return result;
 }
 
+}  // namespace
+
+std::u16string NarrowToWide(const std::string& text, const char* codePage) {
+  if (text.empty()) return {};
+  const int32_t sourceLength = CheckedLength(text.size());
+  const ConverterPtr converter = codePage == nullptr ? nullptr : OpenStrictConverter(codePage);
+  return MeasureThenConvert<std::u16string>([&](char16_t* out, int32_t capacity, UErrorCode& status) {
+    int32_t length = 0;
+    if (converter == nullptr) {
+      u_strFromUTF8(out, capacity, &length, text.data(), sourceLength, &status);
+    } else {
+      ucnv_reset(converter.get());
+      length = ucnv_toUChars(converter.get(), out, capacity, text.data(), sourceLength, &status);
+    }
+    return length;
+  });
+}
+
 std::string WideToNarrow(const std::u16string& text, const char* codePage) {
   if (text.empty()) return {};
   const int32_t sourceLength = CheckedLength(text.size());
-  UErrorCode status = U_ZERO_ERROR;
-  int32_t needed = 0;
-  ConverterPtr converter;
-  if (codePage == nullptr) {
-    u_strToUTF8(nullptr, 0, &needed, text.data(), sourceLength, &status);
-  } else {
-    converter = OpenStrictConverter(codePage);
-    needed = ucnv_fromUChars(converter.get(), nullptr, 0, text.data(), sourceLength, &status);
-  }
-  if (!IsMeasureOnlyResult(status) || needed <= 0) throw StringConversionError(kConversionFailedText);
-
-  std::string result(static_cast<size_t>(needed), '\0');
-  status = U_ZERO_ERROR;
-  int32_t written = 0;
-  if (codePage == nullptr) {
-    u_strToUTF8(result.data(), needed, &written, text.data(), sourceLength, &status);
-  } else {
-    ucnv_reset(converter.get());
-    written = ucnv_fromUChars(converter.get(), result.data(), needed, text.data(), sourceLength, &status);
-  }
-  if (U_FAILURE(status)) throw StringConversionError(kConversionFailedText);
-  if (written != needed) throw StringConversionError(kConversionLengthMismatchText);
-  return result;
+  const ConverterPtr converter = codePage == nullptr ? nullptr : OpenStrictConverter(codePage);
+  return MeasureThenConvert<std::string>([&](char* out, int32_t capacity, UErrorCode& status) {
+    int32_t length = 0;
+    if (converter == nullptr) {
+      u_strToUTF8(out, capacity, &length, text.data(), sourceLength, &status);
+    } else {
+      ucnv_reset(converter.get());
+      length = ucnv_fromUChars(converter.get(), out, capacity, text.data(), sourceLength, &status);
+    }
+    return length;
+  });
 }
 
 }  // namespace platform

@@ -94,11 +94,7 @@ struct V {
 }  // namespace
 
 uint32_t ClassifyBlocksAvx2(const uint8_t* row, uint32_t width, const ColorClassifier& classifier, ColorCounts& counts) {
-  Counters local;
-  const uint32_t done = ClassifyBlocks<V>(row, width, classifier, local);
-  counts.colour += local.colour;
-  counts.other += local.other;
-  return done;
+  return ClassifyAndCount<V>(row, width, classifier, counts);
 }
 
 }  // namespace imaging
