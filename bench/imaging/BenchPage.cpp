@@ -5,38 +5,16 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "PageDrawing.h"
 #include "imaging/codecs/TiffEncoder.h"
 
 namespace bench {
 
 namespace {
 
-// A small fixed generator: the page must be identical on every run and every machine.
-class Lcg {
- public:
-  explicit Lcg(uint32_t seed) : state_(seed) {}
-  uint32_t Next() {
-    state_ = state_ * 1664525u + 1013904223u;
-    return state_ >> 8;
-  }
-  int Between(int low, int high) { return low + static_cast<int>(Next() % static_cast<uint32_t>(high - low + 1)); }
-
- private:
-  uint32_t state_;
-};
-
 struct Painter {
   CxImage& image;
-  void Fill(int left, int top, int right, int bottom, RgbQuad c) {
-    for (int y = std::max(top, 0); y < std::min<int>(bottom, kPageHeight); ++y) {
-      uint8_t* row = image.GetBits(kPageHeight - 1 - static_cast<uint32_t>(y));
-      for (int x = std::max(left, 0); x < std::min<int>(right, kPageWidth); ++x) {
-        row[3 * x] = c.blue;
-        row[3 * x + 1] = c.green;
-        row[3 * x + 2] = c.red;
-      }
-    }
-  }
+  void Fill(int left, int top, int right, int bottom, RgbQuad c) { FillRect(image, left, top, right, bottom, c); }
   void Dot(int x, int y, int radius, RgbQuad c) { Fill(x - radius, y - radius, x + radius + 1, y + radius + 1, c); }
 };
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "PageDrawing.h"
 #include "imaging/CxImage.h"
 #include "imaging/codecs/TiffEncoder.h"
 
@@ -13,29 +14,10 @@ namespace bench_pipeline {
 
 namespace {
 
-// A fixed generator: the pages must be the same on every run and every machine.
-class Lcg {
- public:
-  explicit Lcg(uint32_t seed) : state_(seed) {}
-  uint32_t Next() {
-    state_ = state_ * 1103515245u + 12345u;
-    return state_ >> 9;
-  }
-  int Between(int low, int high) { return low + static_cast<int>(Next() % static_cast<uint32_t>(high - low + 1)); }
-
- private:
-  uint32_t state_;
-};
+using bench::Lcg;
 
 void Fill(CxImage& page, int left, int top, int right, int bottom, RgbQuad color) {
-  for (int y = std::max(top, 0); y < std::min<int>(bottom, kPageHeight); ++y) {
-    uint8_t* row = page.GetBits(kPageHeight - 1 - static_cast<uint32_t>(y));
-    for (int x = std::max(left, 0); x < std::min<int>(right, kPageWidth); ++x) {
-      row[3 * x] = color.blue;
-      row[3 * x + 1] = color.green;
-      row[3 * x + 2] = color.red;
-    }
-  }
+  bench::FillRect(page, left, top, right, bottom, color);
 }
 
 [[noreturn]] void Fail(const char* what, const char* detail) {

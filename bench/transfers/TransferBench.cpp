@@ -27,6 +27,7 @@
 
 #include "Acquisition.h"
 #include "DataSourceManager.h"
+#include "PageDrawing.h"
 #include "PageSink.h"
 #include "TwainApplication.h"
 #include "imaging/CxImage.h"
@@ -57,27 +58,8 @@ struct Corpus {
 };
 Corpus* g_corpus = nullptr;
 
-class Lcg {
- public:
-  explicit Lcg(uint32_t seed) : state_(seed) {}
-  int Between(int low, int high) {
-    state_ = state_ * 1664525u + 1013904223u;
-    return low + static_cast<int>((state_ >> 8) % static_cast<uint32_t>(high - low + 1));
-  }
-
- private:
-  uint32_t state_;
-};
-
 void Fill(CxImage& page, int left, int top, int right, int bottom, uint8_t r, uint8_t g, uint8_t b) {
-  for (int y = std::max(top, 0); y < std::min<int>(bottom, kHeight); ++y) {
-    uint8_t* row = page.GetBits(kHeight - 1 - static_cast<uint32_t>(y));
-    for (int x = std::max(left, 0); x < std::min<int>(right, kWidth); ++x) {
-      row[3 * x] = b;
-      row[3 * x + 1] = g;
-      row[3 * x + 2] = r;
-    }
-  }
+  bench::FillRect(page, left, top, right, bottom, MakeRgb(r, g, b));
 }
 
 // A letter page: tinted paper, lines of text-like strokes, a red stamp, a little noise.
@@ -86,7 +68,7 @@ CxImage LetterPage() {
   page.Create(kWidth, kHeight, 24);
   page.SetXDPI(300);
   page.SetYDPI(300);
-  Lcg random(42);
+  bench::Lcg random(42);
   Fill(page, 0, 0, kWidth, kHeight, 246, 243, 232);
   for (int baseline = 300; baseline < 3000; baseline += 60) {
     int x = 250;
