@@ -68,7 +68,8 @@ std::optional<CxImage> BackgroundFilter::Apply(const CxImage& image) {
   FindRanges(image);
 
   CxImage result;
-  if (!CreateResultLike(image, result, image.GetWidth(), image.GetHeight(), 24)) return std::nullopt;
+  // Every pixel of every row is written below.
+  if (!CreateResultLike(image, result, image.GetWidth(), image.GetHeight(), 24, true)) return std::nullopt;
   PaperRange paper;
   for (uint32_t c = 0; c < 3; ++c) {
     paper.low[c] = ranges_[c].low;

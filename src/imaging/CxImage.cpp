@@ -53,8 +53,8 @@ constexpr std::array<RgbQuad, 256> kStdPalette8 = MakeStdPalette8();
 
 void imaging::FreePixelBlock::operator()(uint8_t* block) const { platform::FreePixelMemory({block, mapped}); }
 
-bool CxImage::AllocateBlock(size_t size) {
-  const platform::PixelMemory memory = platform::AllocatePixelMemory(size);
+bool CxImage::AllocateBlock(size_t size, size_t zeroBytes) {
+  const platform::PixelMemory memory = platform::AllocatePixelMemory(size, zeroBytes);
   block_ = std::unique_ptr<uint8_t, imaging::FreePixelBlock>(memory.data, imaging::FreePixelBlock{memory.mapped});
   return block_ != nullptr;
 }
@@ -128,6 +128,14 @@ void CxImage::SwapWith(CxImage& other) noexcept {
 }
 
 bool CxImage::Create(uint32_t width, uint32_t height, uint32_t bpp, uint32_t formatId) {
+  return CreateBlock(width, height, bpp, formatId, true);
+}
+
+bool CxImage::CreateForOverwrite(uint32_t width, uint32_t height, uint32_t bpp, uint32_t formatId) {
+  return CreateBlock(width, height, bpp, formatId, false);
+}
+
+bool CxImage::CreateBlock(uint32_t width, uint32_t height, uint32_t bpp, uint32_t formatId, bool zeroPixels) {
   Destroy();
   if (width == 0 || height == 0) {
     SetLastError("CxImage::Create : width and height must be greater than zero");
@@ -141,8 +149,9 @@ bool CxImage::Create(uint32_t width, uint32_t height, uint32_t bpp, uint32_t for
   const uint64_t stride = StrideOf(width, depth);
   const uint32_t entries = PaletteEntriesFor(depth);
   // Within the limit, the padded rows stay far below the range of size_t.
-  const uint64_t size = BitmapInfoHeader::kSize + uint64_t{4} * entries + stride * height;
-  if (!AllocateBlock(size)) {
+  const uint64_t pixelOffset = BitmapInfoHeader::kSize + uint64_t{4} * entries;
+  const uint64_t size = pixelOffset + stride * height;
+  if (!AllocateBlock(size, zeroPixels ? size : pixelOffset)) {
     SetLastError("CxImage::Create can't allocate memory");
     return false;
   }
@@ -154,6 +163,11 @@ bool CxImage::Create(uint32_t width, uint32_t height, uint32_t bpp, uint32_t for
   effWidth_ = static_cast<uint32_t>(stride);
   type_ = formatId;
   WriteHeader();
+  if (!zeroPixels) {
+    // Padding is not the caller's to write, yet it goes out with the block.
+    const size_t used = (size_t{width} * depth + 7) / 8;
+    for (uint32_t row = 0; row < height; ++row) std::memset(GetBits(row) + used, 0, effWidth_ - used);
+  }
   return true;
 }
 

@@ -49,6 +49,10 @@ class CxImage {
   // or 24 (above 8). Palette entries and pixel rows start zeroed. Keeps the resolution and the
   // frame data; sets the format id. On failure the image is empty.
   bool Create(uint32_t width, uint32_t height, uint32_t bpp, uint32_t formatId = ImageFormat::Unknown);
+  // The same for a caller that writes every pixel byte of every row itself: the header, the
+  // palette and the padding at the end of each row are zeroed, the pixel bytes are not (the
+  // block may be a recycled page). Saves clearing a page that is about to be overwritten.
+  bool CreateForOverwrite(uint32_t width, uint32_t height, uint32_t bpp, uint32_t formatId = ImageFormat::Unknown);
   void Destroy();
   // True when the image holds a bitmap block.
   bool IsValid() const;
@@ -155,8 +159,10 @@ class CxImage {
                          int32_t bias = 0, float balance = 0.5f);
 
  private:
-  // Puts a zeroed block of `size` bytes in place of the current one; false when it cannot be had.
-  bool AllocateBlock(size_t size);
+  // Puts a block of `size` bytes, its first `zeroBytes` zeroed, in place of the current one;
+  // false when it cannot be had.
+  bool AllocateBlock(size_t size, size_t zeroBytes = SIZE_MAX);
+  bool CreateBlock(uint32_t width, uint32_t height, uint32_t bpp, uint32_t formatId, bool zeroPixels);
 
   void WriteHeader();
   void WriteResolution();

@@ -4,8 +4,11 @@
 
 namespace imaging {
 
-bool CreateResultLike(const CxImage& source, CxImage& result, uint32_t width, uint32_t height, uint32_t bpp) {
-  if (!result.Create(width, height, bpp, source.GetType())) {
+bool CreateResultLike(const CxImage& source, CxImage& result, uint32_t width, uint32_t height, uint32_t bpp,
+                      bool overwrite) {
+  const bool created = overwrite ? result.CreateForOverwrite(width, height, bpp, source.GetType())
+                                 : result.Create(width, height, bpp, source.GetType());
+  if (!created) {
     source.SetLastError(result.GetLastError());
     return false;
   }

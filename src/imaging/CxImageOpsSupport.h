@@ -12,7 +12,10 @@ namespace imaging {
 // Makes `result` a new image of the given size and depth that carries the resolution, frame
 // data and format id of `source`. On failure the allocation message is put on `source` too,
 // since that is the image whose operation failed.
-bool CreateResultLike(const CxImage& source, CxImage& result, uint32_t width, uint32_t height, uint32_t bpp);
+// With `overwrite` the result's pixel bytes are left unset (CxImage::CreateForOverwrite), for an
+// operation that writes every one of them.
+bool CreateResultLike(const CxImage& source, CxImage& result, uint32_t width, uint32_t height, uint32_t bpp,
+                      bool overwrite = false);
 
 // Swaps the finished `result` into `image`. The image keeps its own progress, escape flag and
 // last error: only the picture is replaced.

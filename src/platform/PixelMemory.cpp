@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -75,12 +76,12 @@ SpareBlock g_spare;
 
 }  // namespace
 
-PixelMemory AllocatePixelMemory(size_t bytes) {
+PixelMemory AllocatePixelMemory(size_t bytes, size_t zeroBytes) {
   if (bytes < kHugePage) return {static_cast<uint8_t*>(std::calloc(bytes == 0 ? 1 : bytes, 1)), 0};
   if (bytes > SIZE_MAX - 2 * kHugePage) return {};
   const size_t length = (bytes + kHugePage - 1) & ~(kHugePage - 1);
   if (const PixelMemory kept = g_spare.TakeFitting(length); kept.data != nullptr) {
-    std::memset(kept.data, 0, bytes);  // the rest of the mapping is never handed out
+    std::memset(kept.data, 0, std::min(bytes, zeroBytes));
     return kept;
   }
   return MapZeroed(length);

@@ -15,8 +15,10 @@ struct PixelMemory {
   size_t mapped = 0;  // bytes mapped from the system; 0 when the block came from the heap
 };
 
-// nullptr data when the memory cannot be had.
-PixelMemory AllocatePixelMemory(size_t bytes);
+// nullptr data when the memory cannot be had. The first `zeroBytes` bytes (all by default) are
+// zero; past them a kept block may still hold an earlier picture of this process, for callers
+// that write every byte there themselves.
+PixelMemory AllocatePixelMemory(size_t bytes, size_t zeroBytes = SIZE_MAX);
 // Takes what AllocatePixelMemory returned; null data is ignored.
 void FreePixelMemory(PixelMemory memory);
 // Gives the spare block back to the system (a scan has ended). Also done at unload.

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "imaging/ImageFixtures.h"
 #include "imaging/ImageLimits.h"
+#include "platform/PixelMemory.h"
 
 namespace {
 
@@ -149,6 +151,42 @@ TEST(CxImagePaletteTest, GrayAndStandardPalettes) {
   EXPECT_EQ(eight[255], MakeRgb(255, 255, 255));
   ASSERT_EQ(CxImage::StandardPalette(1).size(), 2u);
   EXPECT_EQ(CxImage::StandardPalette(1)[1], MakeRgb(255, 255, 255));
+}
+
+// Page-sized blocks are recycled: what a new image may find in its block is the previous page.
+TEST(CxImageRecycleTest, RecycledPageComesBackCleared) {
+  constexpr uint32_t kWidth = 1001;  // 3003 bytes of pixels, 1 of padding per 24-bit row
+  constexpr uint32_t kHeight = 3000;
+  for (const uint32_t bpp : {24u, 8u}) {
+    SCOPED_TRACE(bpp);
+    platform::ReleaseSparePixelMemory();
+    {
+      CxImage previous;
+      ASSERT_TRUE(previous.Create(kWidth, kHeight, bpp));
+      std::memset(previous.GetDIB() + 40, 0xAB, previous.GetSize() - 40);
+    }
+    ASSERT_GT(platform::SparePixelMemoryBytes(), 0u) << "the page just dropped is kept";
+    CxImage cleared;
+    ASSERT_TRUE(cleared.Create(kWidth, kHeight, bpp));
+    EXPECT_TRUE(std::all_of(cleared.GetDIB() + 40, cleared.GetDIB() + cleared.GetSize(), [](uint8_t b) { return b == 0; }));
+    std::memset(cleared.GetDIB() + 40, 0xAB, cleared.GetSize() - 40);
+    cleared.Destroy();
+    ASSERT_GT(platform::SparePixelMemoryBytes(), 0u);
+
+    // For overwriting: header, palette and row padding are clean, the pixels are the caller's.
+    CxImage overwritten;
+    ASSERT_TRUE(overwritten.CreateForOverwrite(kWidth, kHeight, bpp));
+    const BitmapInfoHeader header = ReadInfoHeader(overwritten.GetDIB());
+    EXPECT_EQ(header.width, static_cast<int32_t>(kWidth));
+    EXPECT_EQ(header.bitCount, bpp);
+    EXPECT_EQ(overwritten.GetPaletteColor(255), RgbQuad{});
+    const uint32_t used = kWidth * bpp / 8;
+    for (uint32_t row = 0; row < kHeight; ++row) {
+      const uint8_t* bits = overwritten.GetBits(row);
+      ASSERT_TRUE(std::all_of(bits + used, bits + overwritten.GetEffWidth(), [](uint8_t b) { return b == 0; }))
+          << "padding of row " << row;
+    }
+  }
 }
 
 TEST(CxImageCopyTest, CopyIsDeepAndMoveEmptiesTheSource) {
