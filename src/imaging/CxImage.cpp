@@ -77,7 +77,8 @@ CxImage::CxImage(const CxImage& other)
       progress_(other.GetProgress()),
       escape_(other.GetEscape()) {
   if (!other.block_) return;
-  if (!AllocateBlock(blockSize_)) {
+  // Nothing to clear: every byte is copied.
+  if (!AllocateBlock(blockSize_, 0)) {
     // A copy that cannot be made is an empty image that says why.
     blockSize_ = width_ = height_ = bpp_ = numColors_ = effWidth_ = 0;
     SetLastError("CxImage::Create can't allocate memory");

@@ -12,6 +12,20 @@ namespace {
 
 constexpr size_t kHugePage = size_t{2} << 20;
 
+// Under AddressSanitizer every block comes from the heap, where an overrun is caught at its
+// first byte rather than lost in the rest of a mapping.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMapPages = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kMapPages = false;
+#else
+constexpr bool kMapPages = true;
+#endif
+#else
+constexpr bool kMapPages = true;
+#endif
+
 PixelMemory MapZeroed(size_t length) {
   // One huge page more than needed, so that an aligned start can be cut out of it.
   void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -77,7 +91,7 @@ SpareBlock g_spare;
 }  // namespace
 
 PixelMemory AllocatePixelMemory(size_t bytes, size_t zeroBytes) {
-  if (bytes < kHugePage) return {static_cast<uint8_t*>(std::calloc(bytes == 0 ? 1 : bytes, 1)), 0};
+  if (bytes < kHugePage || !kMapPages) return {static_cast<uint8_t*>(std::calloc(bytes == 0 ? 1 : bytes, 1)), 0};
   if (bytes > SIZE_MAX - 2 * kHugePage) return {};
   const size_t length = (bytes + kHugePage - 1) & ~(kHugePage - 1);
   if (const PixelMemory kept = g_spare.TakeFitting(length); kept.data != nullptr) {
@@ -97,6 +111,8 @@ void FreePixelMemory(PixelMemory memory) {
 }
 
 void ReleaseSparePixelMemory() { g_spare.Release(); }
+
+bool PixelMemoryRecyclesPages() { return kMapPages; }
 
 size_t SparePixelMemoryBytes() { return g_spare.Bytes(); }
 

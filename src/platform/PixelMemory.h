@@ -25,5 +25,7 @@ void FreePixelMemory(PixelMemory memory);
 void ReleaseSparePixelMemory();
 // The bytes the spare holds (0 when there is none).
 size_t SparePixelMemoryBytes();
+// False in builds with AddressSanitizer, where every block comes from the heap.
+bool PixelMemoryRecyclesPages();
 
 }  // namespace platform
