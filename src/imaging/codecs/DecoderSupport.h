@@ -25,12 +25,16 @@ inline std::string SizeProblem(uint64_t width, uint64_t height, uint32_t bpp, ui
 
 // A new image of the given size, after the checks of SizeProblem; its rows and palette start
 // zeroed.
+// `overwrite`: the decoder writes every pixel byte or fails, so the pixels need not be cleared
+// first (CxImage::CreateForOverwrite).
 inline Result<CxImage> NewImage(uint64_t width, uint64_t height, uint32_t bpp, uint32_t formatId, const char* what,
-                                uint64_t fileBytes) {
+                                uint64_t fileBytes, bool overwrite = false) {
   if (auto problem = SizeProblem(width, height, bpp, fileBytes, what); !problem.empty()) return Error{problem};
   CxImage image(formatId);
-  if (!image.Create(static_cast<uint32_t>(width), static_cast<uint32_t>(height), bpp, formatId))
-    return Error{image.GetLastError()};
+  const auto w = static_cast<uint32_t>(width);
+  const auto h = static_cast<uint32_t>(height);
+  const bool created = overwrite ? image.CreateForOverwrite(w, h, bpp, formatId) : image.Create(w, h, bpp, formatId);
+  if (!created) return Error{image.GetLastError()};
   return image;
 }
 

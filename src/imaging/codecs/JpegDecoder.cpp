@@ -145,7 +145,8 @@ Result<CxImage> JpegDecoder::DecodeFrame(int32_t) {
     default:
       break;
   }
-  auto created = NewImage(header.width, header.height, bpp, ImageFormat::Jpeg, "JPEG", bytes_.size());
+  // Every row is written below, or the decode fails and the image is dropped.
+  auto created = NewImage(header.width, header.height, bpp, ImageFormat::Jpeg, "JPEG", bytes_.size(), true);
   if (created.IsError()) return created.TakeError();
   CxImage image = std::move(created).Value();
   if (bpp == 8) image.SetGrayPalette();
