@@ -2,11 +2,6 @@
 
 #include "platform/SystemInfo.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <vector>
-
 namespace platform {
 namespace {
 
@@ -17,15 +12,7 @@ std::string WithoutTrailingSlash(std::string path) {
 
 std::string HomeFolder() {
   if (auto home = EnvironmentVariable("HOME"); home && !home->empty()) return *home;
-  long bufferSize = sysconf(_SC_GETPW_R_SIZE_MAX);
-  if (bufferSize <= 0) bufferSize = 16384;
-  std::vector<char> buffer(static_cast<size_t>(bufferSize));
-  passwd entry{};
-  passwd* result = nullptr;
-  if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &result) == 0 && result != nullptr &&
-      result->pw_dir != nullptr) {
-    return result->pw_dir;
-  }
+  if (auto account = CurrentUserAccount(); account && !account->home.empty()) return account->home;
   return "/tmp";
 }
 

@@ -15,18 +15,22 @@ std::optional<std::string> EnvironmentVariable(const char* name) {
   return std::string(value);
 }
 
-std::optional<std::string> UserName() {
-  // The password database is the authority; $USER only stands in when the uid has no entry
-  // (containers often run as an unnamed uid).
+std::optional<UserAccount> CurrentUserAccount() {
   long bufferSize = sysconf(_SC_GETPW_R_SIZE_MAX);
   if (bufferSize <= 0) bufferSize = 16384;
   std::vector<char> buffer(static_cast<size_t>(bufferSize));
   passwd entry{};
   passwd* result = nullptr;
-  if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &result) == 0 && result != nullptr &&
-      result->pw_name != nullptr && result->pw_name[0] != '\0') {
-    return std::string(result->pw_name);
+  if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &result) != 0 || result == nullptr) {
+    return std::nullopt;
   }
+  return UserAccount{result->pw_name != nullptr ? result->pw_name : "", result->pw_dir != nullptr ? result->pw_dir : ""};
+}
+
+std::optional<std::string> UserName() {
+  // The password database is the authority; $USER only stands in when the uid has no entry
+  // (containers often run as an unnamed uid).
+  if (auto account = CurrentUserAccount(); account && !account->name.empty()) return account->name;
   if (auto user = EnvironmentVariable("USER"); user && !user->empty()) return user;
   return std::nullopt;
 }

@@ -8,6 +8,14 @@ namespace platform {
 // The value of an environment variable; nullopt when unset.
 std::optional<std::string> EnvironmentVariable(const char* name);
 
+// The password database's entry for the user running this process (fields empty where the
+// entry has none); nullopt when the uid has no entry.
+struct UserAccount {
+  std::string name;
+  std::string home;
+};
+std::optional<UserAccount> CurrentUserAccount();
+
 // The login name of the user running this process; nullopt when it cannot be found.
 std::optional<std::string> UserName();
 
