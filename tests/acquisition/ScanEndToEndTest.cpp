@@ -7,6 +7,7 @@
 #include <string>
 
 #include "AcquisitionFixtures.h"
+#include "ScanFixture.h"
 #include "acquisition/FileListEntry.h"
 #include "acquisition/FileListFile.h"
 #include "pdf/PdfWriter.h"
@@ -25,12 +26,7 @@ using test_support::TwainSession;
 class ScanEndToEnd : public ::testing::Test {
  protected:
   ScanEndToEnd() {
-    settings->SetLoggerEnabled(true);
-    settings->SetAlwaysShowUI(false);  // on by default: the scan would wait for the Scan button
-    settings->SetMode(1);
-    settings->SetIncludeSubfolders(false);
-    settings->SetCurrentDirectory(folder);
-    std::filesystem::create_directories(folder);
+    PrepareFolderScan(*settings, folder);
   }
 
   void OpenAndEnable() {

@@ -33,15 +33,20 @@ class ScanSource : public Velloran {
   }
 };
 
+// Settings for a headless scan of the files in `folder` (created), with logging.
+inline void PrepareFolderScan(SettingsStore& settings, const std::string& folder) {
+  settings.SetLoggerEnabled(true);
+  settings.SetAlwaysShowUI(false);  // on by default: the scan would wait for the Scan button
+  settings.SetMode(1);
+  settings.SetIncludeSubfolders(false);
+  settings.SetCurrentDirectory(folder);
+  std::filesystem::create_directories(folder);
+}
+
 class ScanSession : public ::testing::Test {
  protected:
   ScanSession() {
-    settings->SetLoggerEnabled(true);
-    settings->SetAlwaysShowUI(false);  // on by default: the scan would wait for the Scan button
-    settings->SetMode(1);
-    settings->SetIncludeSubfolders(false);
-    settings->SetCurrentDirectory(folder);
-    std::filesystem::create_directories(folder);
+    PrepareFolderScan(*settings, folder);
   }
   ~ScanSession() override {
     source_.reset();
