@@ -180,7 +180,12 @@ TW_UINT16 Velloran::FileXfer(const TwainTriplet& triplet) {
   m_logger.Debug("FileXfer \n FileName=%s", path);
   ScanImage* page = CurrentImage();
   if (page == nullptr) return Fail(text, TWCC_SEQERROR);
-  if (path.empty() || !page->Image().SaveFile(path, ImageFormat::Bmp)) return Fail(text, TWCC_OPERATIONERROR);
+  if (path.empty()) return Fail(text, TWCC_OPERATIONERROR);
+  if (!page->Image().SaveFile(path, ImageFormat::Bmp)) {
+    // The application only sees the fixed failure text; the reason goes to the log.
+    m_logger.Error("FileXfer: %s: %s", path, page->Image().GetLastError());
+    return Fail(text, TWCC_OPERATIONERROR);
+  }
   MarkPageDelivered(*page);
   ++m_xferCount;
   m_state = kState7;

@@ -67,15 +67,6 @@ Pixels PixelsOfBlock(const uint8_t* block, std::size_t size) {
 
 }  // namespace
 
-const char* NameOf(Mechanism mechanism) {
-  switch (mechanism) {
-    case Mechanism::kNative: return "native";
-    case Mechanism::kMemory: return "memory";
-    case Mechanism::kFile: return "file";
-  }
-  return "?";
-}
-
 Pixels PixelsOf(const CxImage& image) {
   Pixels pixels;
   pixels.width = image.GetWidth();

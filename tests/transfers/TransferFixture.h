@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "imaging/CxImage.h"
 #include "settings/SettingsStore.h"
 #include "support/ScopedEnvironment.h"
@@ -19,8 +20,8 @@
 
 namespace transfers_test {
 
-enum class Mechanism { kNative, kMemory, kFile };
-const char* NameOf(Mechanism mechanism);
+// The mechanisms as twacquire names them (MechanismName).
+using Mechanism = twacquire::TransferMechanism;
 
 // A page as pixels: rows top-down, each holding only the bytes of its pixels (24-bit pixels as
 // blue, green, red; bits past the last pixel of a packed row cleared), and the colour table.

@@ -65,7 +65,7 @@ TEST_P(BatchByMechanism, EveryPageArrivesAsInTheFile) {
 
 INSTANTIATE_TEST_SUITE_P(Mechanisms, BatchByMechanism,
                          ::testing::Values(Mechanism::kNative, Mechanism::kMemory, Mechanism::kFile),
-                         [](const auto& info) { return std::string(NameOf(info.param)); });
+                         [](const auto& info) { return std::string(twacquire::MechanismName(info.param)); });
 
 // ---- Memory transfer --------------------------------------------------------------------
 

@@ -30,10 +30,6 @@ void CopyRow(const CxImage& image, const uint8_t* stored, uint8_t* out, uint32_t
   std::memset(out + written, 0, bytesPerRow - written);
 }
 
-}  // namespace
-
-namespace {
-
 void BgrToRgbScalar(const uint8_t* bgr, uint8_t* rgb, uint32_t pixels) {
   for (uint32_t i = 0; i < pixels; ++i, bgr += 3, rgb += 3) {
     const uint8_t blue = bgr[0];
@@ -62,7 +58,7 @@ __attribute__((target("ssse3"))) void BgrToRgbSsse3(const uint8_t* bgr, uint8_t*
 
 void BgrToRgb(const uint8_t* bgr, uint8_t* rgb, uint32_t pixels) {
 #if VELLORAN_X86_SIMD
-  if (imaging::CpuHasSsse3() && imaging::SimdCeiling() >= imaging::SimdLevel::kSsse3) {
+  if (imaging::CpuHasSsse3()) {
     BgrToRgbSsse3(bgr, rgb, pixels);
     return;
   }
