@@ -2,12 +2,18 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 
 #include "acquisition/ScanImage.h"
+#include "platform/FileSystem.h"
+
+struct FileListEntry;
 
 // The file being delivered: its page count, the page taken last and the ScanImage that holds
-// that page (the current image of the transfers). Page 0 is decoded when the file is opened.
+// that page (the current image of the transfers), and which pages went out whole. Page 0 is
+// decoded when the file is opened.
 class CImageFile {
  public:
   // Opens the file and decodes page 0. Throws ImageLoadException when that fails. `settings`
@@ -25,6 +31,14 @@ class CImageFile {
   // The page after the one taken last (page 0 on a newly opened file); nullptr after the last.
   ScanImage* NextPage();
 
+  // The page taken last has reached the application whole.
+  void MarkCurrentPageDelivered();
+  // Whether every page the entry does not exclude has reached the application whole: only
+  // then may the file go.
+  bool DeliveredEveryWantedPage(const FileListEntry& entry) const;
+  // The file as it was when it was opened; nullopt when it could not be identified.
+  const std::optional<platform::FileIdentity>& IdentityWhenRead() const { return identity_; }
+
   ScanImage& Image() { return *image_; }
   const ScanImage& Image() const { return *image_; }
   int32_t PageCount() const { return pageCount_; }
@@ -36,4 +50,6 @@ class CImageFile {
   int32_t currentPage_ = -1;
   std::unique_ptr<ScanImage> image_;
   std::string path_;
+  std::optional<platform::FileIdentity> identity_;
+  std::set<int32_t> delivered_;
 };

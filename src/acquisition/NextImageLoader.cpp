@@ -52,7 +52,15 @@ ScanImage* NextImageLoader::NextPageOfOpenFile() {
 }
 
 ScanImage* NextImageLoader::FirstPageOfNextFile() {
-  for (;;) {
+  // In loop mode the cursor comes round again and again: once a whole pass over the list has
+  // given no page, further passes would give none either.
+  int32_t fruitless = 0;
+  for (;; ++fruitless) {
+    if (fruitless > 0 && fruitless >= pending_.Count()) {
+      logger_.Error("LoadNextImage: no file of the list gave a page in a whole pass, the batch ends");
+      openFile_.reset();
+      return nullptr;
+    }
     logger_.Debug("LoadNextImage: No images available, try to load next");
     // The file before has no page left to give; letting it go first keeps one page in memory
     // and leaves no stale page behind when the list is exhausted.

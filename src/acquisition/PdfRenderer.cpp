@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <string>
 #include <utility>
 
 #include "acquisition/ImageLoadException.h"
@@ -58,28 +59,24 @@ OpenedDocument OpenDocument(const Logger& log, const std::string& path) {
   std::shared_ptr<PdfLibrary> library = GetPdfLibrary();
   if (!library->IsUsable()) {
     log.Error("The PDF library is not available: %s", library->FailureReason());
-    throw ImageLoadException();
+    throw ImageLoadException(std::string("the PDF library is not available: ") + library->FailureReason());
   }
-  std::u16string widePath;
-  try {
-    widePath = platform::NarrowToWide(path);
-  } catch (const platform::StringConversionError& error) {
-    log.Error("Cannot pass the file name %s to the PDF library: %s", path, error.what());
-    throw ImageLoadException();
-  }
-  const DplHandle document = library->OpenFile(widePath, u"");
+  // The name goes as it is on disk, whether or not it is UTF-8.
+  const DplHandle document = library->OpenFile(platform::FileNameToWide(path), u"");
   if (document == 0) {
     log.Error("Error during opening file. LastErrorCode = %d", library->LastErrorCode());
-    log.Error("PDF library: %s", Narrow(library->LastRenderError()));
-    throw ImageLoadException();
+    const std::string reason = Narrow(library->LastRenderError());
+    log.Error("PDF library: %s", reason);
+    throw ImageLoadException("the PDF library cannot open it: " + reason);
   }
   const int32_t pageCount = library->GetPageCount(document);
   if (pageCount <= 0) {
     log.Error("Error during getting page count. LastErrorCode = %d", library->LastErrorCode());
-    log.Error("PDF library: %s", Narrow(library->LastRenderError()));
+    const std::string reason = Narrow(library->LastRenderError());
+    log.Error("PDF library: %s", reason);
     // Closed at once: it would otherwise stay open with no holder to close it.
     library->CloseFile(document);
-    throw ImageLoadException();
+    throw ImageLoadException("the PDF library finds no page in it: " + reason);
   }
   return {std::move(library), document, pageCount};
 }
@@ -106,7 +103,8 @@ void RenderPdfPage(PdfDocument& pdf, CxImage& image, const std::string& path, in
     const DplHandle page = library.FindPage(pdf.document_, index + 1);
     if (page == 0) {
       log.Error("LastErrorCode = %d", library.LastErrorCode());
-      throw ImageLoadException();
+      throw ImageLoadException("the document has no page " + std::to_string(index + 1) + " of " +
+                               std::to_string(pdf.pageCount_));
     }
     pdf.page_ = page;
     pdf.pageIndex_ = index;
@@ -123,25 +121,27 @@ void RenderPdfPage(PdfDocument& pdf, CxImage& image, const std::string& path, in
   platform::MemoryDeviceContext context = platform::MemoryDeviceContext::CreateCompatible();
   if (!context.IsValid()) {
     log.Error("Error creating MemDC GetLastError = %d", platform::LastDrawingError());
-    throw ImageLoadException();
+    throw ImageLoadException("no drawing context for the page");
   }
   platform::BitmapSection bitmap = platform::BitmapSection::Create(pixelWidth, -pixelHeight, 24);
   if (!bitmap.IsValid()) {
     log.Error("Error during creating Bitmap. GetLastError = %d, PageWidth = %d pixels, PageHeight: %d pixels",
               platform::LastDrawingError(), pixelWidth, pixelHeight);
-    throw ImageLoadException();
+    throw ImageLoadException("no bitmap of " + std::to_string(pixelWidth) + " x " + std::to_string(pixelHeight) +
+                             " pixels for the page");
   }
   if (!context.Select(bitmap)) {
     log.Error("Error selecting Bitmap. GetLastError = %d", platform::LastDrawingError());
-    throw ImageLoadException();
+    throw ImageLoadException("the page's bitmap cannot be drawn into");
   }
   if (!library.RenderPageToDC(pdf.document_, pdf.page_, resolution, context.Handle())) {
-    log.Error("DARenderPageToDC failed with LastRenderError = %s", Narrow(library.LastRenderError()));
-    throw ImageLoadException();
+    const std::string reason = Narrow(library.LastRenderError());
+    log.Error("DARenderPageToDC failed with LastRenderError = %s", reason);
+    throw ImageLoadException("the PDF library cannot draw the page: " + reason);
   }
   if (!image.CreateFromBitmapHandle(bitmap)) {
     log.Error("Error creating CxImage from HBITMAP");
-    throw ImageLoadException();
+    throw ImageLoadException(std::string("the drawn page cannot be taken as an image: ") + image.GetLastError());
   }
   image.SetXDPI(resolution);
   image.SetYDPI(resolution);

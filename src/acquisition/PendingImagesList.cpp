@@ -1,8 +1,9 @@
 #include "acquisition/PendingImagesList.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <mutex>
+#include <set>
+#include <utility>
 
 #include "acquisition/ImageFileNames.h"
 #include "platform/FileSystem.h"
@@ -15,14 +16,14 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-// The folder's own identity, links resolved; empty when it cannot be found.
-std::string CanonicalFolder(const std::string& folder) {
-  std::error_code error;
-  const std::filesystem::path canonical = std::filesystem::canonical(folder, error);
-  return error ? std::string() : canonical.string();
-}
-
 }  // namespace
+
+// One AddFolder's walk: the tree it may enter and the folders it has listed (device, inode), so
+// that links between folders list nothing twice and never lead out of the tree.
+struct PendingImagesList::FolderWalk {
+  std::string root;
+  std::set<std::pair<std::uint64_t, std::uint64_t>> visited;
+};
 
 PendingImagesList::PendingImagesList() = default;
 
@@ -32,6 +33,7 @@ void PendingImagesList::Init(bool includeSubfolders, bool deleteFiles, std::uniq
   includeSubfolders_ = includeSubfolders;
   deleteFiles_ = deleteFiles;
   loop_ = std::move(loop);
+  scanRoot_.clear();
 }
 
 void PendingImagesList::Reset(bool clear) {
@@ -53,19 +55,26 @@ std::vector<FileListEntry> PendingImagesList::Entries() const {
 }
 
 int32_t PendingImagesList::AddFolder(const std::string& folder) {
-  // An empty name would mean the working folder of whatever application loaded us, whose
-  // files must never be scanned, let alone deleted.
   if (folder.empty()) return 0;
-  std::vector<std::string> ancestors;
-  return AddFolderBelow(folder, ancestors);
+  if (!platform::IsAbsolutePath(folder)) {
+    logger_.Error("The scan folder \"%s\" is a relative path: nothing is scanned, as it would be a folder of "
+                  "the application's choosing",
+                  folder);
+    return 0;
+  }
+  const std::optional<std::string> root = platform::ResolvePath(folder);
+  if (!root) return 0;  // a folder that cannot be found adds nothing, as one that cannot be read
+  {
+    Lock lock(lock_);
+    scanRoot_ = *root;
+  }
+  FolderWalk walk{*root, {}};
+  return AddFolderBelow(folder, walk);
 }
 
-int32_t PendingImagesList::AddFolderBelow(const std::string& folder, std::vector<std::string>& ancestors) {
-  // A link back to a folder being listed further up would list the same files again and again.
-  const std::string identity = CanonicalFolder(folder);
-  if (!identity.empty()) {
-    if (std::find(ancestors.begin(), ancestors.end(), identity) != ancestors.end()) return 0;
-    ancestors.push_back(identity);
+int32_t PendingImagesList::AddFolderBelow(const std::string& folder, FolderWalk& walk) {
+  if (const std::optional<platform::FileIdentity> identity = platform::IdentifyFile(folder)) {
+    if (!walk.visited.emplace(identity->device, identity->inode).second) return 0;
   }
   int32_t added = 0;
   const platform::FolderListing listing = platform::EnumerateFolder(folder);
@@ -73,7 +82,13 @@ int32_t PendingImagesList::AddFolderBelow(const std::string& folder, std::vector
     if (item.isHidden) continue;
     const std::string path = JoinPath(folder, item.name);
     if (item.isFolder) {
-      if (includeSubfolders_) added += AddFolderBelow(path + "/", ancestors);
+      if (!includeSubfolders_) continue;
+      const std::optional<std::string> resolved = platform::ResolvePath(path);
+      if (!resolved || !platform::IsPathWithin(*resolved, walk.root)) {
+        logger_.Debug("Subfolder %s leads out of the scan folder, skipped", path);
+        continue;
+      }
+      added += AddFolderBelow(path + "/", walk);
       continue;
     }
     if (!IsSupportedImageFile(path)) {
@@ -84,7 +99,6 @@ int32_t PendingImagesList::AddFolderBelow(const std::string& folder, std::vector
     entries_.emplace_back(path);
     ++added;
   }
-  if (!identity.empty()) ancestors.pop_back();
   return added;
 }
 
@@ -142,14 +156,36 @@ int32_t PendingImagesList::Delivered() const {
   return loop_ == nullptr ? 0 : loop_->Delivered();
 }
 
-int PendingImagesList::DeleteFileIfNeed() {
+int32_t PendingImagesList::Count() const {
+  Lock lock(lock_);
+  return static_cast<int32_t>(entries_.size());
+}
+
+int PendingImagesList::DeleteFileIfNeed(const std::optional<platform::FileIdentity>& read) {
   Lock lock(lock_);
   if (!deleteFiles_ || !Designates(current_)) return 0;
   const std::string& path = entries_[static_cast<std::size_t>(current_)].path;
   logger_.Debug("DeleteFileIfNeed: File %s", path);
+  if (const std::string reason = ReasonToKeep(path, read); !reason.empty()) {
+    logger_.Error("DeleteFileIfNeed: %s is kept: %s", path, reason);
+    return 0;
+  }
   const int code = platform::DeleteFile(path);
   logger_.Debug("DeleteFileIfNeed: Operation code %d", code);
   return code;
+}
+
+std::string PendingImagesList::ReasonToKeep(const std::string& path,
+                                            const std::optional<platform::FileIdentity>& read) const {
+  const std::optional<platform::FileIdentity> now = platform::IdentifyFile(path);
+  // A file that is gone already is left to the deletion, which reports it.
+  if (!now) return {};
+  if (!read || *now != *read) return "it was replaced or changed after it was read";
+  if (!scanRoot_.empty()) {
+    const std::optional<std::string> resolved = platform::ResolvePath(path);
+    if (!resolved || !platform::IsPathWithin(*resolved, scanRoot_)) return "it lies outside the scan folder";
+  }
+  return {};
 }
 
 bool PendingImagesList::IsSupportedImageFile(const std::string& path) { return ::IsSupportedImageFile(path); }

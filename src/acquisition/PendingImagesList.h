@@ -3,12 +3,14 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "acquisition/FileListEntry.h"
 #include "acquisition/LoopCounter.h"
 #include "logging/Logger.h"
+#include "platform/FileSystem.h"
 #include "platform/Sync.h"
 
 class SettingsStore;
@@ -37,7 +39,10 @@ class PendingImagesList {
 
   // Appends the image files of a folder (and, with includeSubfolders, of its subfolders, each
   // where it was met) in name order; hidden entries are skipped, other files are logged as
-  // unsupported. Returns how many were added. An empty folder name adds nothing.
+  // unsupported. Returns how many were added. A folder given by no name or by a relative one
+  // adds nothing: either would mean the working folder of whatever application loaded us.
+  // Subfolders are entered once each, and only those whose resolved path lies inside the
+  // folder's own tree; the folder then bounds what DeleteFileIfNeed may delete.
   int32_t AddFolder(const std::string& folder);
   // Appends one received file when it is an image file.
   void AddFile(const std::string& path);
@@ -56,15 +61,21 @@ class PendingImagesList {
   void SetStopMarker() { stopMarker_.store(true); }
   bool IsStopMarkerSet() const { return stopMarker_.load(); }
 
-  // Deletes the file at the cursor when deleteFiles is set; the entry stays. Returns 0 or the
-  // platform's error code.
-  int DeleteFileIfNeed();
+  // Deletes the file at the cursor when deleteFiles is set; the entry stays. Only the file that
+  // was read goes: one that differs from `read` (replaced or changed since), or whose resolved
+  // path lies outside the scanned folder, stays. Returns 0 or the platform's error code.
+  int DeleteFileIfNeed(const std::optional<platform::FileIdentity>& read);
+  // Entries in the list.
+  int32_t Count() const;
 
   static bool IsSupportedImageFile(const std::string& path);
   static bool IsMarkerFile(const std::string& path, const SettingsStore& settings);
 
  private:
-  int32_t AddFolderBelow(const std::string& folder, std::vector<std::string>& ancestors);
+  struct FolderWalk;
+  int32_t AddFolderBelow(const std::string& folder, FolderWalk& walk);
+  // Why the file at `path` must stay; empty when it may be deleted.
+  std::string ReasonToKeep(const std::string& path, const std::optional<platform::FileIdentity>& read) const;
   bool Designates(int32_t index) const { return index >= 0 && static_cast<std::size_t>(index) < entries_.size(); }
 
   mutable platform::RecursiveCriticalSection lock_;
@@ -72,6 +83,7 @@ class PendingImagesList {
   int32_t current_ = -1;                // guarded by lock_
   bool includeSubfolders_ = false;
   bool deleteFiles_ = false;
+  std::string scanRoot_;  // resolved folder of AddFolder; empty when the files came otherwise
   std::atomic<bool> stopMarker_{false};
   std::unique_ptr<LoopCounter> loop_;   // guarded by lock_ (Advance counts)
   Logger logger_{"Velloran", "PendingImagesList"};

@@ -2,6 +2,7 @@
 
 #include "acquisition/ImageFileNames.h"
 #include "acquisition/ImageLoadException.h"
+#include "platform/FileSystem.h"
 #include "settings/SettingsStore.h"
 #include "twain/twain.h"
 
@@ -14,6 +15,9 @@ ScanImage::~ScanImage() {
 void ScanImage::Load(const std::string& path, int32_t page) {
   logger_.Debug("Loading page: %d, file: %s", page, path);
   try {
+    // A FIFO, socket or device under an image file's name would block the reader or feed it
+    // endless bytes: only regular files are opened.
+    if (!platform::RegularFileExists(path)) throw ImageLoadException("not a regular file");
     if (IsPdfFile(path)) {
       isPdf_ = true;
       RenderPdfPage(pdf_, image_, path, page, settings_.GetPDFRenderResolution());
@@ -22,8 +26,12 @@ void ScanImage::Load(const std::string& path, int32_t page) {
       // The page held is of no use any more: dropping it first keeps one page in memory.
       image_.Destroy();
       image_.SetFrame(page);
-      if (!image_.LoadFile(path, ImageFormat::Unknown)) throw ImageLoadException();
+      if (!image_.LoadFile(path, ImageFormat::Unknown)) throw ImageLoadException(image_.GetLastError());
     }
+  } catch (const ImageLoadException& failure) {
+    logger_.Error("FAILED to Load page: %d, file: %s: %s", page, path,
+                  failure.Reason().empty() ? "reason unknown" : failure.Reason());
+    throw;
   } catch (...) {
     logger_.Error("FAILED to Load page: %d, file: %s", page, path);
     throw;

@@ -64,6 +64,10 @@ class ScanImage {
   // Rows the memory transfer has handed out from this page; 0 after every load.
   int32_t RowsTransferred() const { return rowsTransferred_; }
   void SetRowsTransferred(int32_t rows) { rowsTransferred_ = rows; }
+  // Whether every row of the page has reached the application, by whichever mechanism.
+  bool WentOutWhole() const {
+    return image_.IsValid() && int64_t{rowsTransferred_} >= int64_t{image_.GetHeight()};
+  }
 
   static const char* PixelTypeName(uint16_t pixelType);
 

@@ -89,6 +89,11 @@ void ScanImage::Prepare(bool forcePixelType, const NegotiatedFormat& format, boo
   if (image_.GetBpp() == 1 && Flavor() != format.pixelFlavor) ConvertFlavor(format.pixelFlavor);
   if (forcePixelType) ConvertPixelType(format.pixelType, format.bitDepth);
   if (fixResolution) FixResolution(format.xResolution, format.yResolution);
+  // Applications are offered 1, 8 and 24 bits and trust what they were offered: a 4-bit page
+  // goes out as the same picture with 8-bit indices into the same palette.
+  if (image_.GetBpp() == 4 && !image_.RaiseBpp(8)) {
+    logger_.Error("The 4-bit page could not be widened to 8 bits: %s", image_.GetLastError());
+  }
   const uint64_t rowBits = uint64_t{image_.GetWidth()} * image_.GetBpp();
   bytesPerRow_ = static_cast<int32_t>(((rowBits + 7) / 8 + 3) / 4 * 4);
 }

@@ -80,11 +80,22 @@ bool Velloran::LoadNextImage() {
 bool Velloran::CheckImage(const std::string& path) const { return m_imageLoader.CheckImage(path); }
 
 bool Velloran::LoadNextImageAfterTransfer() {
-  const CImageFile* file = m_imageLoader.OpenFile();
+  CImageFile* file = m_imageLoader.OpenFile();
+  FileListEntry entry;
+  m_pendingImages.GetCurrent(entry);
+  // A page skipped in state 6, or a memory transfer cut short, did not go out.
+  if (file != nullptr && file->Image().WentOutWhole()) file->MarkCurrentPageDelivered();
   if (file == nullptr || file->IsLastPage()) {
+    const bool held = file != nullptr;
+    const bool delivered = held && file->DeliveredEveryWantedPage(entry);
+    const std::optional<platform::FileIdentity> read = held ? file->IdentityWhenRead() : std::nullopt;
     ReleaseCurrentImage();
-    const int code = m_pendingImages.DeleteFileIfNeed();
-    if (code != 0) m_logger.Error("Failed to delete file. Error %d: %s", code, platform::SystemErrorText(code));
+    if (delivered) {
+      const int code = m_pendingImages.DeleteFileIfNeed(read);
+      if (code != 0) m_logger.Error("Failed to delete file. Error %d: %s", code, platform::SystemErrorText(code));
+    } else if (held) {
+      m_logger.Debug("EndXfers: not every page of %s was transferred, the file stays", entry.path);
+    }
   }
   const int wanted = CapabilityValues::XferCount();
   m_logger.Debug("EndXfers: gCurrentXferCount=%d m_nXferCount=%d", wanted, m_xferCount);

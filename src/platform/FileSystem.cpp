@@ -124,6 +124,34 @@ bool FolderExists(const std::string& path) {
   return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool IsAbsolutePath(const std::string& path) { return !path.empty() && path.front() == '/'; }
+
+std::optional<FileIdentity> IdentifyFile(const std::string& path) {
+  struct stat info {};
+  if (path.empty() || stat(path.c_str(), &info) != 0) return std::nullopt;
+  FileIdentity identity;
+  identity.device = static_cast<std::uint64_t>(info.st_dev);
+  identity.inode = static_cast<std::uint64_t>(info.st_ino);
+  identity.size = static_cast<std::int64_t>(info.st_size);
+  identity.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+  return identity;
+}
+
+std::optional<std::string> ResolvePath(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  std::error_code error;
+  const std::filesystem::path resolved = std::filesystem::canonical(path, error);
+  if (error) return std::nullopt;
+  return resolved.string();
+}
+
+bool IsPathWithin(const std::string& resolvedPath, const std::string& resolvedFolder) {
+  if (resolvedFolder.empty() || resolvedPath.compare(0, resolvedFolder.size(), resolvedFolder) != 0) return false;
+  // "/scans" holds "/scans/a.png" but not "/scans2/a.png"; "/" holds everything.
+  return resolvedPath.size() == resolvedFolder.size() || resolvedFolder.back() == '/' ||
+         resolvedPath[resolvedFolder.size()] == '/';
+}
+
 bool RegularFileExists(const std::string& path) {
   struct stat info {};
   return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,30 @@ namespace platform {
 bool PathExists(const std::string& path);
 bool FolderExists(const std::string& path);
 bool RegularFileExists(const std::string& path);
+
+// Whether a path names its place from the root, independently of the working folder.
+bool IsAbsolutePath(const std::string& path);
+
+// What tells one file from another and a file from a changed version of itself: the same
+// device and inode, size and modification time mean the same content as before.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t size = 0;
+  std::int64_t modifiedNs = 0;  // since the epoch
+  bool operator==(const FileIdentity&) const = default;
+  // The same object on disk (device and inode), whatever its content.
+  bool SameObject(const FileIdentity& other) const { return device == other.device && inode == other.inode; }
+};
+
+// Of what the path leads to, links followed; nullopt when nothing is there.
+std::optional<FileIdentity> IdentifyFile(const std::string& path);
+
+// The absolute path with every link and "." or ".." resolved; nullopt when it does not exist.
+std::optional<std::string> ResolvePath(const std::string& path);
+
+// Whether a resolved path is the resolved folder itself or lies somewhere below it.
+bool IsPathWithin(const std::string& resolvedPath, const std::string& resolvedFolder);
 
 // The bytes of a regular file; nullopt when it cannot be read, is not a regular file (a folder,
 // a FIFO or a device) or is larger than maxBytes.

@@ -82,4 +82,60 @@ std::string WideToNarrow(const std::u16string& text, const char* codePage) {
   });
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at text[i] and its code point; 0 when the byte
+// there starts none (overlong forms, surrogates and values past U+10FFFF included).
+size_t Utf8SequenceAt(const std::string& text, size_t i, char32_t& codePoint) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  size_t length = 0;
+  char32_t minimum = 0;
+  if (lead < 0x80) {
+    codePoint = lead;
+    return 1;
+  }
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2, codePoint = lead & 0x1F, minimum = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, codePoint = lead & 0x0F, minimum = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, codePoint = lead & 0x07, minimum = 0x10000;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    codePoint = (codePoint << 6) | (byte(i + k) & 0x3F);
+  }
+  const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
+  if (codePoint < minimum || codePoint > 0x10FFFF || surrogate) return 0;
+  return length;
+}
+
+}  // namespace
+
+std::u16string FileNameToWide(const std::string& path) {
+  std::u16string wide;
+  wide.reserve(path.size());
+  for (size_t i = 0; i < path.size();) {
+    char32_t c = 0;
+    const size_t length = Utf8SequenceAt(path, i, c);
+    if (length == 0) {
+      wide += static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(path[i]));
+      ++i;
+      continue;
+    }
+    if (c < 0x10000) {
+      wide += static_cast<char16_t>(c);
+    } else {
+      wide += static_cast<char16_t>(0xD800 | ((c - 0x10000) >> 10));
+      wide += static_cast<char16_t>(0xDC00 | ((c - 0x10000) & 0x3FF));
+    }
+    i += length;
+  }
+  return wide;
+}
+
 }  // namespace platform

@@ -21,4 +21,10 @@ inline constexpr const char* kConversionLengthMismatchText = "General exection d
 std::u16string NarrowToWide(const std::string& text, const char* codePage = nullptr);
 std::string WideToNarrow(const std::u16string& text, const char* codePage = nullptr);
 
+// A file name for an interface that takes UTF-16. A Linux file name is any bytes: the runs that
+// are UTF-8 convert as such, and every other byte b travels as the lone surrogate U+DC00 + b
+// (b >= 0x80), which no UTF-8 text produces, so the receiver gets the very bytes back. Never
+// throws.
+std::u16string FileNameToWide(const std::string& path);
+
 }  // namespace platform

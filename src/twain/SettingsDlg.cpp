@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "resources/StringTable.h"
+#include "twain/DialogPresenter.h"
 #include "twain/Velloran.h"
 
 namespace {
@@ -34,10 +35,10 @@ bool SettingsDlg::Create(TW_HANDLE parent) {
   return true;
 }
 
-void SettingsDlg::Show() {
-  // Drawn by the user interface process, which comes up on request; until it does, being
-  // shown is this state alone.
-  m_shown = true;
+std::string SettingsDlg::Show(DialogPresenter& presenter) {
+  std::string reason = presenter.Present();
+  m_shown = reason.empty();
+  return reason;
 }
 
 void SettingsDlg::Destroy() {

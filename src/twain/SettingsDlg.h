@@ -8,6 +8,7 @@
 #include "platform/MessageWindow.h"
 #include "twain/twain.h"
 
+class DialogPresenter;
 class Velloran;
 
 // The data source's side of its main dialog. The widgets live in the user interface process;
@@ -44,7 +45,9 @@ class SettingsDlg {
   // Creates the window, hidden; `parent` is the application's window. False when the window's
   // thread cannot be started.
   bool Create(TW_HANDLE parent);
-  void Show();
+  // Puts the dialog on the screen through `presenter`. Empty when it is shown; otherwise why
+  // it cannot be, and the dialog stays hidden.
+  std::string Show(DialogPresenter& presenter);
   bool IsShown() const { return m_shown; }
   // Destroys the window: no message is handled after the current one. Does not wait for the
   // window's thread, which may be the caller's own.

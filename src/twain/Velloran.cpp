@@ -39,7 +39,7 @@ const Route* FindRoute(TW_UINT32 dg, TW_UINT16 dat) {
 }  // namespace
 
 Velloran::Velloran(ModuleInstance instance, SettingsStore& settings)
-    : TwainDriver(instance, settings), m_settings(settings) {
+    : TwainDriver(instance, settings), m_settings(settings), m_presenter(MakeUserInterfacePresenter()) {
   m_processingMode = settings.GetProcessingMode();
   m_timeoutMs = settings.GetProcessingModeTimeout();
   m_timeoutEnabled = m_timeoutMs > 0;

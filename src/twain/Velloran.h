@@ -10,6 +10,7 @@
 #include "acquisition/PendingImagesList.h"
 #include "logging/Logger.h"
 #include "platform/Sync.h"
+#include "twain/DialogPresenter.h"
 #include "twain/TwainDriver.h"
 
 class ScanImage;
@@ -86,6 +87,9 @@ class Velloran : public TwainDriver {
   void ReportStatus(const std::string& text);
   // nullptr while the source is not enabled.
   SettingsDlg* Dialog() const { return m_dialog.get(); }
+  // What puts the dialog on the screen from the next MSG_ENABLEDS on (the user interface
+  // process unless replaced).
+  void SetDialogPresenter(std::unique_ptr<DialogPresenter> presenter) { m_presenter = std::move(presenter); }
 
   // Stops and releases the network scan source objects; safe in every state.
   void ReleaseNetworkObjects();
@@ -223,6 +227,7 @@ class Velloran : public TwainDriver {
   bool m_moduleKeptLoaded = false;
 
   // ---- Dialog ----
+  std::unique_ptr<DialogPresenter> m_presenter;
   std::unique_ptr<SettingsDlg> m_dialog;
   std::uint64_t m_dialogGeneration = 0;  // raised for every new dialog
   std::vector<std::unique_ptr<SettingsDlg>> m_retiredDialogs;

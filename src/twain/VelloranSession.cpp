@@ -66,8 +66,12 @@ TW_UINT16 Velloran::EnableDS(TW_USERINTERFACE* userInterface) {
 
   if (userInterface->ShowUI != TW_FALSE || Settings().GetAlwaysShowUI()) {
     m_logger.Debug("Show configuration dialog, State 5");
-    m_dialog->Show();
+    const std::string reason = m_dialog->Show(*m_presenter);
     m_state = kState5;
+    if (reason.empty()) return TWRC_SUCCESS;
+    // Nobody could press Scan: an application waiting for MSG_XFERREADY would wait for ever.
+    m_logger.Error("The configuration dialog cannot be shown, so the scan starts at once: %s", reason);
+    StartScan();
     return TWRC_SUCCESS;
   }
   m_state = kState5;

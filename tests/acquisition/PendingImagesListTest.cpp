@@ -16,6 +16,7 @@
 #include "acquisition/FileListEntry.h"
 #include "acquisition/FileListFile.h"
 #include "acquisition/PendingImagesList.h"
+#include "platform/FileSystem.h"
 
 namespace acquisition_test {
 namespace {
@@ -176,19 +177,60 @@ TEST_F(FolderFilling, FolderNameWithoutTrailingSeparatorStillGivesFullPaths) {
   EXPECT_THAT(Paths(list), ElementsAre(folder + "a.png"));
 }
 
-TEST_F(FolderFilling, EmptyFolderNameNeverListsTheWorkingFolder) {
+// Links out of the tree are not entered; folders linked to each other again and again (two
+// links per level, 20 levels: a million paths) are listed once each.
+TEST_F(FolderFilling, SubfoldersAreEnteredOnceAndOnlyInsideTheTree) {
+  folder = MakeFolder("tree");
+  const std::string outside = MakeFolder("elsewhere");
+  WriteImage(outside + "o.png", PageOfWidth(8));
+  WriteImage(folder + "a.png", PageOfWidth(8));
+  std::filesystem::create_directory_symlink(outside, folder + "away");
+  std::filesystem::create_directory_symlink("../elsewhere", folder + "relative-away");
+  constexpr int kLevels = 20;
+  std::vector<std::string> expected{folder + "a.png"};
+  for (int level = 0; level < kLevels; ++level) {
+    const std::string here = folder + "d" + std::to_string(level) + "/";
+    WriteImage(here + "p.png", PageOfWidth(8));
+    if (level + 1 < kLevels) {
+      std::filesystem::create_directory_symlink(folder + "d" + std::to_string(level + 1), here + "x");
+      std::filesystem::create_directory_symlink(folder + "d" + std::to_string(level + 1), here + "y");
+    }
+  }
+  list.Init(/*includeSubfolders=*/true, false, nullptr, true);
+  const std::vector<std::string> paths = (list.AddFolder(folder), Paths(list));
+  EXPECT_EQ(paths.size(), 1u + kLevels);
+  EXPECT_EQ(paths.front(), folder + "a.png");
+  for (const std::string& path : paths) EXPECT_EQ(path.find("away"), std::string::npos) << path;
+}
+
+struct NotAbsoluteCase {
+  const char* name;
+  const char* folder;
+};
+
+class FolderNotAbsolute : public FolderFilling, public ::testing::WithParamInterface<NotAbsoluteCase> {};
+
+// Any folder named relative to the working folder would be one of the application's choosing.
+TEST_P(FolderNotAbsolute, NeverListsTheWorkingFolder) {
   folder = MakeFolder("work");
   WriteImage(folder + "a.png", PageOfWidth(8));
+  WriteImage(folder + "scans/b.png", PageOfWidth(8));
   const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::current_path(folder);
   list.Init(false, /*deleteFiles=*/true, nullptr, true);
-  const int32_t added = list.AddFolder("");
+  const int32_t added = list.AddFolder(GetParam().folder);
   std::filesystem::current_path(before);
   EXPECT_EQ(added, 0);
   EXPECT_THAT(Paths(list), IsEmpty());
   FileListEntry entry;
   EXPECT_FALSE(list.Advance(entry));
 }
+
+INSTANTIATE_TEST_SUITE_P(Names, FolderNotAbsolute,
+                         ::testing::Values(NotAbsoluteCase{"Empty", ""}, NotAbsoluteCase{"Dot", "."},
+                                           NotAbsoluteCase{"DotSlash", "./"},
+                                           NotAbsoluteCase{"Relative", "scans/"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FolderFilling, UnreadableFolderAddsNothing) {
   list.Init(true, false, nullptr, true);
@@ -277,13 +319,14 @@ class Deletion : public AcquisitionTest {
 TEST_F(Deletion, RemovesTheFileAtTheCursorOnlyWhenAsked) {
   const std::string path = MakeFolder("del") + "a.png";
   WriteImage(path, PageOfWidth(8));
-  EXPECT_EQ(list.DeleteFileIfNeed(), 0);  // cursor before the first entry
+  const auto read = platform::IdentifyFile(path);
+  EXPECT_EQ(list.DeleteFileIfNeed(read), 0);  // cursor before the first entry
   StartOn(path, /*deleteFiles=*/false);
-  EXPECT_EQ(list.DeleteFileIfNeed(), 0);
+  EXPECT_EQ(list.DeleteFileIfNeed(read), 0);
   EXPECT_TRUE(std::filesystem::exists(path));
 
   StartOn(path, /*deleteFiles=*/true);
-  EXPECT_EQ(list.DeleteFileIfNeed(), 0);
+  EXPECT_EQ(list.DeleteFileIfNeed(read), 0);
   EXPECT_FALSE(std::filesystem::exists(path));
   EXPECT_EQ(list.GetCurrentPath(), path);
   EXPECT_EQ(CountLines("DEBUG Velloran", "DeleteFileIfNeed: File " + path), 1);
@@ -293,8 +336,43 @@ TEST_F(Deletion, RemovesTheFileAtTheCursorOnlyWhenAsked) {
 TEST_F(Deletion, FileAlreadyGoneGivesTheSystemCode) {
   const std::string path = MakeFolder("del") + "gone.png";
   StartOn(path, /*deleteFiles=*/true);
-  EXPECT_EQ(list.DeleteFileIfNeed(), ENOENT);
+  EXPECT_EQ(list.DeleteFileIfNeed(std::nullopt), ENOENT);
   EXPECT_EQ(CountLines("DEBUG Velloran", "DeleteFileIfNeed: Operation code " + std::to_string(ENOENT)), 1);
+}
+
+// Only the very file that was read may go: not a new one under its name, not one that changed.
+TEST_F(Deletion, KeepsAFileReplacedOrChangedSinceItWasRead) {
+  const std::string path = MakeFolder("del") + "a.png";
+  WriteImage(path, PageOfWidth(8));
+  const auto read = platform::IdentifyFile(path);
+  const std::string replacement = MakeFolder("other") + "a.png";
+  WriteImage(replacement, PageOfWidth(8));
+  std::filesystem::rename(replacement, path);
+  StartOn(path, /*deleteFiles=*/true);
+  EXPECT_EQ(list.DeleteFileIfNeed(read), 0);
+  EXPECT_TRUE(std::filesystem::exists(path));
+
+  const auto second = platform::IdentifyFile(path);
+  WriteText(path, "appended to in place");
+  EXPECT_EQ(list.DeleteFileIfNeed(second), 0);
+  EXPECT_TRUE(std::filesystem::exists(path));
+  EXPECT_EQ(list.DeleteFileIfNeed(std::nullopt), 0) << "nothing known of what was read";
+  EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+// A link in the scan folder may bring a file in to be read, never to be deleted.
+TEST_F(Deletion, KeepsAFileWhoseResolvedPathIsOutsideTheScanFolder) {
+  const std::string folder = MakeFolder("scans");
+  const std::string outside = MakeFolder("elsewhere") + "keep.png";
+  WriteImage(outside, PageOfWidth(8));
+  std::filesystem::create_symlink(outside, folder + "link.png");
+  list.Init(false, /*deleteFiles=*/true, nullptr, true);
+  ASSERT_EQ(list.AddFolder(folder), 1);
+  FileListEntry entry;
+  ASSERT_TRUE(list.Advance(entry));
+  EXPECT_EQ(list.DeleteFileIfNeed(platform::IdentifyFile(entry.path)), 0);
+  EXPECT_TRUE(std::filesystem::exists(outside));
+  EXPECT_TRUE(std::filesystem::is_symlink(folder + "link.png"));
 }
 
 // --- The file-list file ---

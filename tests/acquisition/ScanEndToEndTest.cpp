@@ -29,10 +29,10 @@ class ScanEndToEnd : public ::testing::Test {
     PrepareFolderScan(*settings, folder);
   }
 
-  void OpenAndEnable() {
+  void OpenAndEnable(TW_BOOL showUI = TW_FALSE) {
     ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
     ASSERT_EQ(app.OpenSource(), TWRC_SUCCESS);
-    TW_USERINTERFACE ui{TW_FALSE, TW_FALSE, nullptr};
+    TW_USERINTERFACE ui{showUI, TW_FALSE, nullptr};
     ASSERT_EQ(app.Send(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
   }
   TW_INT16 Pending(TW_UINT16 msg) {
@@ -74,6 +74,34 @@ TEST_F(ScanEndToEnd, HiddenDialogScansTheFolderAndCountsDown) {
   EXPECT_TRUE(DisableSucceeds());
   EXPECT_TRUE(std::filesystem::exists(folder + "a.tif"));  // DeleteFiles is off
 }
+
+struct NoDialogCase {
+  const char* name;
+  const char* display;  // nullptr: unset
+};
+
+class DialogCannotBeShown : public ScanEndToEnd, public ::testing::WithParamInterface<NoDialogCase> {};
+
+// An application that asks for the dialog must still get its pages when no dialog can come up:
+// nobody could press Scan.
+TEST_P(DialogCannotBeShown, ScanStartsAtOnce) {
+  environment.Set("DISPLAY", GetParam().display ? std::optional<std::string>(GetParam().display) : std::nullopt);
+  environment.Set("WAYLAND_DISPLAY", std::nullopt);
+  WriteImage(folder + "a.png", PageOfWidth(12));
+  OpenAndEnable(/*showUI=*/TW_TRUE);
+  EXPECT_THAT(app.Received(), ElementsAre(MSG_XFERREADY));
+  EXPECT_EQ(Pending(MSG_ENDXFER), 0);
+  EXPECT_TRUE(DisableSucceeds());
+  const std::string log = test_support::ScopedEnvironment::ReadFile(settings->GetLogFilePath());
+  EXPECT_NE(log.find("ERROR Velloran: The configuration dialog cannot be shown, so the scan starts at once: "),
+            std::string::npos)
+      << log;
+}
+
+INSTANTIATE_TEST_SUITE_P(Environments, DialogCannotBeShown,
+                         ::testing::Values(NoDialogCase{"NoDisplay", nullptr},
+                                           NoDialogCase{"DisplayWithoutTheProgram", ":99"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ScanEndToEnd, FolderWithoutImagesAsksTheApplicationToClose) {
   WriteText(folder + "notes.txt", "nothing to scan");

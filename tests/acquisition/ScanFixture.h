@@ -88,6 +88,24 @@ class ScanSession : public ::testing::Test {
     EXPECT_EQ(Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending), TWRC_SUCCESS);
     return pending.Count;
   }
+  // The current page by native transfer, the way an application takes it; the result.
+  TW_UINT16 TransferNative() {
+    TW_HANDLE handle = nullptr;
+    const TW_UINT16 result = Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle);
+    std::free(handle);  // the application's memory
+    return result;
+  }
+  // One memory strip of the current page into a buffer of one row; the result.
+  TW_UINT16 TransferOneRow() {
+    const ScanImage* page = Source().CurrentImage();
+    std::vector<uint8_t> buffer(page != nullptr ? static_cast<size_t>(page->BytesPerRow()) : 1);
+    TW_IMAGEMEMXFER xfer{};
+    xfer.Memory.Flags = TWMF_APPOWNS | TWMF_POINTER;
+    xfer.Memory.Length = static_cast<TW_UINT32>(buffer.size());
+    xfer.Memory.TheMem = buffer.data();
+    return Call(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &xfer);
+  }
+
   // MSG_SET of a one-value capability, as an application sends it.
   TW_UINT16 SetCapability(TW_UINT16 cap, TW_UINT16 itemType, TW_UINT32 item) {
     auto* value = static_cast<TW_ONEVALUE*>(std::calloc(1, sizeof(TW_ONEVALUE)));

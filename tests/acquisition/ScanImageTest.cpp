@@ -1,5 +1,6 @@
 // A page from its file to the format the application negotiated: loading, the enhancements the
 // user chose, and the conversions of flavor, pixel type, depth and resolution.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -62,16 +63,30 @@ TEST_F(HeldPage, PageThatCannotBeHadThrowsAndIsLogged) {
   WriteText(garbage, "this is not a picture");
   const std::string pdf = (env.Root() / "document.PDF").string();
   WriteText(pdf, "%PDF-1.4\n");
+  // Each line says why: the decoder's own words, or what kept the file from being read.
   const struct {
     std::string path;
     int32_t page;
-  } failures[] = {{tiff, 2}, {garbage, 0}, {pdf, 0}, {(env.Root() / "missing.png").string(), 0}};
+    std::string reason;  // the start of it
+  } failures[] = {{tiff, 2, ""},
+                  {garbage, 0, ""},
+                  {pdf, 0, "the PDF library cannot open it: "},
+                  {(env.Root() / "missing.png").string(), 0, "not a regular file"},
+                  {env.Root().string(), 0, "not a regular file"}};
 
   for (const auto& failure : failures) {
     SCOPED_TRACE(failure.path);
     EXPECT_THROW(page.Load(failure.path, failure.page), ImageLoadException);
     EXPECT_FALSE(Image().IsValid());
-    EXPECT_EQ(CountLines("ERROR ScanImage", "FAILED to Load page: " + std::to_string(failure.page) + ", file: " + failure.path), 1);
+    const std::string log = Log();
+    const std::string line =
+        "ERROR ScanImage: FAILED to Load page: " + std::to_string(failure.page) + ", file: " + failure.path + ": ";
+    const std::size_t at = log.rfind(line);
+    ASSERT_NE(at, std::string::npos) << log;
+    const std::string reason = log.substr(at + line.size(), log.find('\n', at) - at - line.size());
+    EXPECT_THAT(reason, ::testing::StartsWith(failure.reason));
+    EXPECT_NE(reason, "reason unknown");
+    EXPECT_FALSE(reason.empty());
   }
   page.Load(tiff, 1);
   EXPECT_EQ(Image().GetWidth(), 11u);

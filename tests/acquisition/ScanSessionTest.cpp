@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <filesystem>
 #include <string>
@@ -14,6 +16,7 @@
 #include "acquisition/FileListEntry.h"
 #include "acquisition/FileListFile.h"
 #include "imaging/ImageFixtures.h"
+#include "pdf/PdfWriter.h"
 #include "platform/SystemInfo.h"
 #include "twain/capabilities/CapabilityValues.h"
 
@@ -76,6 +79,45 @@ TEST_F(ScanSession, PagesFollowTheEnhancementsAndTheNegotiatedFormat) {
   EXPECT_EQ(page->Image().GetXDPI(), 150);
   EXPECT_EQ(page->BytesPerRow(), 24);
   for (TW_UINT16 cap : {ICAP_PIXELTYPE, ICAP_BITDEPTH, ICAP_XRESOLUTION, ICAP_YRESOLUTION}) ResetCapability(cap);
+}
+
+// Applications are offered 1, 8 and 24 bits: a 4-bit page goes out as the same picture with
+// 8-bit indices into the same palette, whether or not the pixel type is forced.
+TEST_F(ScanSession, FourBitPagesGoOutWithEightBitIndices) {
+  CxImage page;
+  ASSERT_TRUE(page.Create(5, 3, 4));
+  for (uint32_t i = 0; i < 16; ++i) {
+    RgbQuad color{};
+    color.red = static_cast<uint8_t>(i * 16);
+    color.green = static_cast<uint8_t>(255 - i * 16);
+    page.SetPaletteColor(i, color);
+  }
+  // Indices 0..14 over the rows, two to a byte, high nibble first.
+  for (uint32_t row = 0; row < 3; ++row) {
+    uint8_t* bits = page.GetBits(row);
+    for (uint32_t x = 0; x < 5; ++x) {
+      const auto index = static_cast<uint8_t>(row * 5 + x);
+      bits[x / 2] |= static_cast<uint8_t>(x % 2 == 0 ? index << 4 : index);
+    }
+  }
+  WriteImage(folder + "four.bmp", page, ImageFormat::Bmp);
+  settings->SetForcePixelTypeToCapability(false);
+  OpenAndEnable();
+  const ScanImage* held = Source().CurrentImage();
+  ASSERT_NE(held, nullptr);
+  const CxImage& image = held->Image();
+  ASSERT_EQ(image.GetBpp(), 8u);
+  EXPECT_EQ(held->BytesPerRow(), 8);
+  for (uint32_t i = 0; i < 16; ++i) {
+    EXPECT_EQ(image.GetPaletteColor(i).red, i * 16) << i;
+    EXPECT_EQ(image.GetPaletteColor(i).green, 255 - i * 16) << i;
+  }
+  for (uint32_t row = 0; row < 3; ++row) {
+    for (uint32_t x = 0; x < 5; ++x) EXPECT_EQ(image.GetBits(row)[x], row * 5 + x) << row << "," << x;
+  }
+  TW_IMAGEINFO info{};
+  ASSERT_EQ(Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info), TWRC_SUCCESS);
+  EXPECT_EQ(info.BitsPerPixel, 8);
 }
 
 struct NothingCase {
@@ -212,22 +254,85 @@ TEST_F(ScanSession, DeletesEachFileAfterItsLastPageOnly) {
   WriteImage(folder + "b.png", PageOfWidth(20));
   WriteImage(folder + "c.png", PageOfWidth(21));
   OpenAndEnable();
-  EXPECT_EQ(EndXfer(), -1);  // to page 1
-  EXPECT_EQ(EndXfer(), -1);  // to page 2
+  const auto transferAndEnd = [&] {
+    EXPECT_EQ(TransferNative(), TWRC_XFERDONE);
+    return EndXfer();
+  };
+  EXPECT_EQ(transferAndEnd(), -1);  // to page 1
+  EXPECT_EQ(transferAndEnd(), -1);  // to page 2
   EXPECT_TRUE(Exists(tiff));
-  EXPECT_EQ(EndXfer(), -1);  // to b.png, after the third page
+  EXPECT_EQ(transferAndEnd(), -1);  // to b.png, after the third page
   EXPECT_FALSE(Exists(tiff));
   EXPECT_TRUE(Exists(folder + "b.png"));
 
   std::filesystem::remove(folder + "b.png");  // someone else was quicker
-  EXPECT_EQ(EndXfer(), -1);  // to c.png: the batch goes on
+  EXPECT_EQ(transferAndEnd(), -1);  // to c.png: the batch goes on
   EXPECT_EQ(CurrentWidth(), 21u);
-  EXPECT_EQ(EndXfer(), 0);
+  EXPECT_EQ(transferAndEnd(), 0);
   EXPECT_FALSE(Exists(folder + "c.png"));
   EXPECT_NE(Log().find("ERROR Velloran: Failed to delete file. Error " + std::to_string(ENOENT) + ": " +
                        platform::SystemErrorText(ENOENT) + "\n"),
             std::string::npos)
       << Log();
+}
+
+struct DeliveryCase {
+  const char* name;
+  const char* pages;  // per page of a three-page file: T native, M memory strips, S one strip only, D discarded
+  bool deleted;
+};
+
+class FileDeletion : public ScanSession, public ::testing::WithParamInterface<DeliveryCase> {};
+
+// A file goes only once every page of it reached the application whole: a page discarded in
+// state 6 or a memory transfer cut short keeps it.
+TEST_P(FileDeletion, FollowsWhatReachedTheApplication) {
+  settings->SetDeleteFiles(true);
+  const std::string tiff = folder + "a.tif";
+  WriteTiffPages(tiff, {PageOfWidth(10), PageOfWidth(11), PageOfWidth(12)});
+  OpenAndEnable();
+  for (const char* action = GetParam().pages; *action != '\0'; ++action) {
+    SCOPED_TRACE(*action);
+    if (*action == 'T') {
+      EXPECT_EQ(TransferNative(), TWRC_XFERDONE);
+    }
+    if (*action == 'S') {
+      EXPECT_EQ(TransferOneRow(), TWRC_SUCCESS);
+    }
+    if (*action == 'M') {
+      TW_UINT16 result = TWRC_SUCCESS;
+      while (result == TWRC_SUCCESS) result = TransferOneRow();
+      EXPECT_EQ(result, TWRC_XFERDONE);
+    }
+    EndXfer();
+  }
+  EXPECT_EQ(Source().State(), 500);
+  EXPECT_EQ(Exists(tiff), !GetParam().deleted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, FileDeletion,
+                         ::testing::Values(DeliveryCase{"EveryPageNative", "TTT", true},
+                                           DeliveryCase{"NativeAndMemory", "TMT", true},
+                                           DeliveryCase{"NothingTransferred", "DDD", false},
+                                           DeliveryCase{"LastPageDiscarded", "TTD", false},
+                                           DeliveryCase{"MiddlePageDiscarded", "TDT", false},
+                                           DeliveryCase{"MemoryTransferCutShort", "TTS", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The file under the name may not be the one that was read: the one that came later stays.
+TEST_F(ScanSession, FileReplacedBeforeTheEndOfTransferIsKept) {
+  settings->SetDeleteFiles(true);
+  WriteImage(folder + "a.png", PageOfWidth(10));
+  OpenAndEnable();
+  const std::string newer = (environment.Root() / "newer.png").string();
+  WriteImage(newer, PageOfWidth(30));
+  std::filesystem::rename(newer, folder + "a.png");
+  EXPECT_EQ(TransferNative(), TWRC_XFERDONE);
+  EXPECT_EQ(EndXfer(), 0);
+  ASSERT_TRUE(Exists(folder + "a.png"));
+  CxImage kept;
+  ASSERT_TRUE(kept.LoadFile(folder + "a.png"));
+  EXPECT_EQ(kept.GetWidth(), 30u);
 }
 
 TEST_F(ScanSession, FileWhoseLastPageIsExcludedIsKept) {
@@ -240,11 +345,60 @@ TEST_F(ScanSession, FileWhoseLastPageIsExcludedIsKept) {
   SaveFileList(settings->GetFileListPath(), {entry, FileListEntry(folder + "b.png")});
   settings->SetListMode(1);
   OpenAndEnable();
+  EXPECT_EQ(TransferNative(), TWRC_XFERDONE);
   EXPECT_EQ(EndXfer(), -1);
   EXPECT_EQ(CurrentWidth(), 20u);
+  EXPECT_EQ(TransferNative(), TWRC_XFERDONE);
   EXPECT_EQ(EndXfer(), 0);
   EXPECT_TRUE(Exists(tiff));
   EXPECT_FALSE(Exists(folder + "b.png"));
+}
+
+// Loop mode over files none of which can be read stops after one pass instead of trying each
+// of them again up to PageNumber times.
+TEST_F(ScanSession, LoopModeOverUnreadableFilesEndsAfterOnePass) {
+  WriteText(folder + "a.png", "not a picture");
+  WriteText(folder + "b.png", "nor this");
+  settings->SetRecycle(true);
+  settings->SetPageNumber(2147483647);
+  OpenAndEnable();
+  EXPECT_THAT(Notifications(), ElementsAre(MSG_CLOSEDSREQ));
+  const std::string log = Log();
+  const std::string loading = "DEBUG Velloran: LoadNextImage: loading " + folder + "a.png\n";
+  const std::size_t first = log.find(loading);
+  ASSERT_NE(first, std::string::npos) << log;
+  EXPECT_EQ(log.find(loading, first + 1), std::string::npos) << "a second pass";
+  CapabilityValues::SetXferCount(-1);
+}
+
+// A FIFO, a socket or a device with an image file's name is skipped, never opened: opening a
+// FIFO would block the source for good.
+TEST_F(ScanSession, SpecialFilesWithImageNamesAreSkipped) {
+  for (const char* name : {"a.pdf", "b.png", "c.tif"}) {
+    ASSERT_EQ(mkfifo((folder + name).c_str(), 0600), 0) << name;
+  }
+  WriteImage(folder + "d.png", PageOfWidth(17));
+  OpenAndEnable();
+  EXPECT_THAT(Notifications(), ElementsAre(MSG_XFERREADY));
+  EXPECT_EQ(CurrentWidth(), 17u);
+  EXPECT_NE(Log().find("ERROR ScanImage: FAILED to Load page: 0, file: " + folder + "a.pdf: not a regular file\n"),
+            std::string::npos)
+      << Log();
+}
+
+// A name that is not UTF-8 is a name all the same, for a PDF document as for any other file.
+TEST_F(ScanSession, PdfWhoseNameIsNotUtf8IsDelivered) {
+  const std::string name = folder + "Re\xe7u \xff.pdf";
+  test_pdf::PageSpec page;
+  page.width = 200;
+  page.height = 100;
+  page.boxes.push_back({10, 10, 50, 20, test_pdf::kRed});
+  test_pdf::WritePdf(name, {page});
+  settings->WriteString("General", "PDFRenderResolution", "72");
+  OpenAndEnable();
+  EXPECT_THAT(Notifications(), ElementsAre(MSG_XFERREADY));
+  ASSERT_NE(Source().CurrentImage(), nullptr);
+  EXPECT_TRUE(Source().CurrentImage()->IsPdf());
 }
 
 TEST_F(ScanSession, NetworkSourcesAskTheApplicationToCloseUntilTheyExist) {

@@ -115,8 +115,12 @@ TEST_F(PdfDeliveryTest, LockedAndDamagedDocumentsAreSkippedAndTriedAgainNextTime
                              std::to_string(DPL_ERROR_PASSWORD) + "\n"));
   EXPECT_THAT(log, HasSubstr("ERROR PDF: Error during opening file. LastErrorCode = " +
                              std::to_string(DPL_ERROR_DAMAGED) + "\n"));
-  EXPECT_THAT(log, HasSubstr("ERROR ScanImage: FAILED to Load page: 0, file: " + Path("locked.pdf") + "\n"));
-  EXPECT_THAT(log, HasSubstr("ERROR ScanImage: FAILED to Load page: 0, file: " + Path("damaged.pdf") + "\n"));
+  EXPECT_THAT(log, HasSubstr("ERROR ScanImage: FAILED to Load page: 0, file: " + Path("locked.pdf") +
+                             ": the PDF library cannot open it: '" + Path("locked.pdf") +
+                             "' is protected by a password\n"));
+  EXPECT_THAT(log, HasSubstr("ERROR ScanImage: FAILED to Load page: 0, file: " + Path("damaged.pdf") +
+                             ": the PDF library cannot open it: '" + Path("damaged.pdf") +
+                             "' is not a PDF document or is too damaged to read"));
   EXPECT_EQ(Calls().opens, 2);
 
   // The next batch asks again; the damaged file has been mended meanwhile.
@@ -139,8 +143,10 @@ TEST_F(PdfDeliveryTest, WithoutThePdfLibraryEveryPdfPageFailsAndOtherFilesStillL
 
   using Delivered = std::vector<std::pair<std::string, int32_t>>;
   EXPECT_EQ(DeliverAll(), (Delivered{{png, 0}, {Path("page.tif"), 0}}));
-  EXPECT_THAT(LogText(), HasSubstr("ERROR ScanImage: FAILED to Load page: 0, file: " + first + "\n"));
-  EXPECT_THAT(LogText(), HasSubstr("ERROR ScanImage: FAILED to Load page: 0, file: " + second + "\n"));
+  EXPECT_THAT(LogText(), HasSubstr("ERROR ScanImage: FAILED to Load page: 0, file: " + first +
+                                   ": the PDF library is not available: "));
+  EXPECT_THAT(LogText(), HasSubstr("ERROR ScanImage: FAILED to Load page: 0, file: " + second +
+                                   ": the PDF library is not available: "));
   EXPECT_FALSE(GetPdfLibrary()->IsUsable());
 }
 

@@ -24,6 +24,12 @@ inline TW_IDENTITY MakeIdentity(TW_UINT32 id, const char* productName) {
   return identity;
 }
 
+// A dialog that is always on the screen.
+class DialogOnScreen final : public DialogPresenter {
+ public:
+  std::string Present() override { return {}; }
+};
+
 // `SourceType` is Velloran or a test seam derived from it.
 template <typename SourceType>
 class InProcessSourceTest : public ::testing::Test {
@@ -33,6 +39,9 @@ class InProcessSourceTest : public ::testing::Test {
     if (!source_) {
       BeforeSource();
       source_ = std::make_unique<SourceType>(this, *settings);
+      // Stands in for the user interface process until it exists: the dialog is on the screen
+      // whenever the source asks for it, so the dialog's own commands can be driven.
+      source_->SetDialogPresenter(std::make_unique<DialogOnScreen>());
     }
     return *source_;
   }

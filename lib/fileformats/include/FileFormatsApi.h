@@ -95,7 +95,8 @@ DPL_API DplInstance DPLCreateLibrary(void);
 DPL_API void DPLReleaseLibrary(DplInstance instance);
 
 /* Opens a document. `path` and `password` are NUL-terminated UTF-16; an empty password opens
- * documents that need none. Returns the document handle, 0 on failure (DPL_ERROR_PASSWORD for a
+ * documents that need none. A file name that is not UTF-8 passes its other bytes b (0x80..0xFF)
+ * as lone surrogates U+DC00 + b, each standing for that byte. Returns the document handle, 0 on failure (DPL_ERROR_PASSWORD for a
  * locked document). */
 DPL_API DplHandle DPLDAOpenFile(DplInstance instance, const DplChar16* path, const DplChar16* password);
 DPL_API void DPLDACloseFile(DplInstance instance, DplHandle document);

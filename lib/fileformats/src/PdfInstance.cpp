@@ -26,6 +26,9 @@ std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 std::string UnreadableReason(const std::string& path) {
   std::error_code error;
   if (std::filesystem::is_directory(path, error)) return "it is a folder";
+  // Opening a FIFO would wait for a writer for ever, and a device never ends.
+  if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error))
+    return "it is not a regular file";
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return std::strerror(errno);
   std::fclose(file);
@@ -91,7 +94,7 @@ DplHandle PdfInstance::OpenFile(const char16_t* path, const char16_t* password) 
     Fail(DPL_ERROR_BAD_ARGUMENT, "no file name was given");
     return 0;
   }
-  const std::optional<std::string> fileName = Utf16ToUtf8(path);
+  const std::optional<std::string> fileName = Utf16ToFileName(path);
   if (!fileName) {
     Fail(DPL_ERROR_BAD_ARGUMENT, "the file name is not valid UTF-16");
     return 0;

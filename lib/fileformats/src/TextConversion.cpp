@@ -67,10 +67,16 @@ std::pair<char32_t, size_t> DecodeUtf8(std::string_view text, size_t i) {
 
 }  // namespace
 
-std::optional<std::string> Utf16ToUtf8(const char16_t* text) {
+namespace {
+
+std::optional<std::string> Utf16ToBytes(const char16_t* text, bool escapedBytes) {
   std::string out;
   for (const char16_t* p = text; *p != 0; ++p) {
     char32_t c = *p;
+    if (escapedBytes && c >= 0xDC80 && c <= 0xDCFF) {
+      out += static_cast<char>(c - 0xDC00);
+      continue;
+    }
     if (IsLowSurrogate(c)) return std::nullopt;
     if (IsHighSurrogate(c)) {
       if (!IsLowSurrogate(p[1])) return std::nullopt;
@@ -81,6 +87,12 @@ std::optional<std::string> Utf16ToUtf8(const char16_t* text) {
   }
   return out;
 }
+
+}  // namespace
+
+std::optional<std::string> Utf16ToUtf8(const char16_t* text) { return Utf16ToBytes(text, /*escapedBytes=*/false); }
+
+std::optional<std::string> Utf16ToFileName(const char16_t* text) { return Utf16ToBytes(text, /*escapedBytes=*/true); }
 
 std::u16string Utf8ToUtf16(std::string_view text) {
   std::u16string out;
