@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -98,6 +99,42 @@ TEST_F(FileSystemTest, CreateFolderNeedsTheParentAndFailsForAnExistingFolder) {
   EXPECT_TRUE(platform::CreateFolder(PathOf("a")));
   EXPECT_FALSE(platform::CreateFolder(PathOf("a")));
   EXPECT_TRUE(platform::FolderExists(PathOf("a")));
+}
+
+struct WithinCase {
+  const char* name;
+  const char* path;
+  const char* folder;
+  bool within;
+};
+
+class PathWithin : public ::testing::TestWithParam<WithinCase> {};
+
+TEST_P(PathWithin, ComparesWholeNamesOnly) {
+  EXPECT_EQ(platform::IsPathWithin(GetParam().path, GetParam().folder), GetParam().within);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, PathWithin,
+                         ::testing::Values(WithinCase{"FileInside", "/scans/a.png", "/scans", true},
+                                           WithinCase{"DeepInside", "/scans/x/y/a.png", "/scans", true},
+                                           WithinCase{"FolderItself", "/scans", "/scans", true},
+                                           WithinCase{"SiblingWithTheSamePrefix", "/scans2/a.png", "/scans", false},
+                                           WithinCase{"Parent", "/", "/scans", false},
+                                           WithinCase{"EverythingUnderTheRoot", "/etc/passwd", "/", true},
+                                           WithinCase{"NoFolder", "/scans/a.png", "", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FileSystemTest, IdentityChangesWithTheContentAndFollowsLinks) {
+  ScopedEnvironment::WriteFile(PathOf("a.bin"), "one");
+  const auto first = platform::IdentifyFile(PathOf("a.bin"));
+  ASSERT_TRUE(first.has_value());
+  ASSERT_EQ(symlink(PathOf("a.bin").c_str(), PathOf("link").c_str()), 0);
+  EXPECT_EQ(platform::IdentifyFile(PathOf("link")), first);
+  EXPECT_EQ(platform::ResolvePath(PathOf("link")), platform::ResolvePath(PathOf("a.bin")));
+  ScopedEnvironment::WriteFile(PathOf("a.bin"), "three");
+  EXPECT_NE(platform::IdentifyFile(PathOf("a.bin")), first);
+  EXPECT_EQ(platform::IdentifyFile(PathOf("absent")), std::nullopt);
+  EXPECT_EQ(platform::ResolvePath(PathOf("absent")), std::nullopt);
 }
 
 }  // namespace

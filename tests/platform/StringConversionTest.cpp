@@ -39,4 +39,17 @@ TEST(StringConversionTest, InvalidInputThrowsTheConversionError) {
   ExpectConversionError([] { NarrowToWide("x", "no-such-code-page"); });
 }
 
+// Linux file names are bytes: what is UTF-8 converts as such, every other byte b travels as the
+// lone surrogate U+DC00 + b.
+TEST(StringConversionTest, FileNamesConvertWhateverTheirBytes) {
+  EXPECT_EQ(platform::FileNameToWide("/scans/\xc3\x9c.pdf"), u"/scans/\u00dc.pdf");
+  EXPECT_EQ(platform::FileNameToWide("\xf0\x9f\x93\x84"), u"\U0001F4C4");
+  EXPECT_EQ(platform::FileNameToWide("a\xe7" "b"), std::u16string({u'a', char16_t{0xDCE7}, u'b'}));
+  EXPECT_EQ(platform::FileNameToWide("\xc3"), std::u16string(1, char16_t{0xDCC3}));
+  // Encoded surrogates and overlong forms are not UTF-8: byte by byte.
+  EXPECT_EQ(platform::FileNameToWide("\xed\xa0\x80"),
+            std::u16string({char16_t{0xDCED}, char16_t{0xDCA0}, char16_t{0xDC80}}));
+  EXPECT_EQ(platform::FileNameToWide("\xc0\xaf"), std::u16string({char16_t{0xDCC0}, char16_t{0xDCAF}}));
+}
+
 }  // namespace
