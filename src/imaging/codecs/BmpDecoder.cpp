@@ -105,6 +105,8 @@ Result<BmpLayout> ParseDib(std::span<const uint8_t> bytes, size_t dibOffset,
       layout.yPpm = static_cast<int32_t>(reader.LE32());
     }
     if (headerSize >= 36) colorsUsed = reader.LE32();
+    // Colours important: read past, so that V2 to V5 headers find their masks at offset 40.
+    if (headerSize >= 40) reader.LE32();
   }
   if (width <= 0) return Error{BmpError("width must be positive (" + std::to_string(width) + ")")};
   if (height == 0 || height == INT32_MIN) return Error{BmpError("invalid height " + std::to_string(height))};
