@@ -249,14 +249,14 @@ INSTANTIATE_TEST_SUITE_P(
         RejectCase{"PaletteOutsideTheFile", BmpFile(InfoHeader(2, 2, 8, 0, 200), Palette(4), {}), "BMP: palette outside the file"},
         RejectCase{"PixelsTruncated", BmpFile(InfoHeader(2, 2, 8, 0, 4), Palette(4), Bytes(5)), "BMP: pixel data truncated"},
         RejectCase{"JpegInside", BmpFile(InfoHeader(2, 2, 24, 4), {}, Bytes(16)), "BMP: JPEG-compressed bitmaps are not supported"},
-        RejectCase{"Rle8With24Bit", BmpFile(InfoHeader(2, 2, 24, 1), {}, Bytes(16)), "BMP: RLE8 needs 8-bit pixels"},
+        RejectCase{"Rle8With24Bit", BmpFile(InfoHeader(2, 2, 24, 1), {}, Bytes(16)), "BMP: RLE8 needs 8-bit pixels, not 24"},
         RejectCase{"TopDownRle", BmpFile(InfoHeader(2, -2, 8, 1, 4), Palette(4), Bytes(16)), "BMP: RLE bitmaps cannot be top-down"},
         RejectCase{"HugeClaim", BmpFile(InfoHeader(100000, 100000, 24, 0), {}, Bytes(64)), "BMP: image too large (100000 x 100000)"},
         // RLE ends where it likes: two bytes would make 80 MB of pixels.
         RejectCase{"RleBomb", BmpFile(InfoHeader(8000, 10000, 8, 1, 2), Palette(2), {0, 1}),
                    "BMP: an image of 8000 x 10000 cannot come from 64 bytes"},
         RejectCase{"MaskWithGaps", BmpFile(ByteWriter().Append(InfoHeader(1, 1, 16, 3)).LE32(0x5).LE32(0x2).LE32(0x8).Get(), {}, Bytes(4)),
-                   "BMP: bit mask with gaps"},
+                   "BMP: bit mask with gaps (0x00000005)"},
         RejectCase{"UnknownHeaderSize", BmpFile(ByteWriter().LE32(77).Fill(73, 0).Get(), {}, Bytes(4)), "BMP: unknown header size 77"}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -214,7 +214,7 @@ Status ReadTiles(TIFF* tiff, TiffStream& stream, const PageLayout& page, CxImage
   if (tileWidth % 16 != 0) return Error{"TIFF: tile width not a multiple of 16"};
   const auto bandBytes = CheckedMul(static_cast<uint64_t>(scanline), tileHeight);
   if (!bandBytes || !WithinScratchLimit(*bandBytes) || !WithinScratchLimit(static_cast<uint64_t>(tileSize)))
-    return Error{"TIFF: tiles too large"};
+    return Error{"TIFF: tiles too large (" + std::to_string(tileWidth) + " x " + std::to_string(tileHeight) + ")"};
   std::vector<uint8_t> tile(static_cast<size_t>(tileSize));
   std::vector<uint8_t> band(static_cast<size_t>(*bandBytes));
   for (uint32_t y = 0; y < page.height; y += tileHeight) {
@@ -237,7 +237,7 @@ Result<CxImage> ReadRgba(TIFF* tiff, TiffStream& stream, const PageLayout& page,
   char message[1024] = {};
   if (!TIFFRGBAImageOK(tiff, message)) return Error{std::string("TIFF: ") + message};
   const auto rasterBytes = CheckedMul(page.width, page.height, 4);
-  if (!rasterBytes || !WithinScratchLimit(*rasterBytes)) return Error{"TIFF: image too large"};
+  if (!rasterBytes || !WithinScratchLimit(*rasterBytes)) return Error{TooLargeText("TIFF", page.width, page.height)};
   if (auto problem = SizeProblem(page.width, page.height, 24, fileBytes, "TIFF"); !problem.empty()) return Error{problem};
   auto created = NewImage(page.width, page.height, 24, ImageFormat::Tiff, "TIFF", fileBytes);
   if (created.IsError()) return created.TakeError();
@@ -305,7 +305,7 @@ Result<CxImage> TiffDecoder::DecodeFrame(int32_t index) {
   if (!TIFFSetDirectory(tiff, static_cast<tdir_t>(index))) return Error{TiffError(*stream_, "can't read the page")};
   PageLayout page;
   if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &page.width) || !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &page.height))
-    return Error{"TIFF: page without size"};
+    return Error{"TIFF: page without width or height"};
   TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &page.samples);
   TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &page.bits);
   if (!TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &page.photometric))
