@@ -21,12 +21,15 @@ struct FileBytes {
 imaging::Result<FileBytes> ReadFileCapped(const std::string& path, uint64_t maxBytes) {
   // Only regular files: a folder reads as nothing and a pipe could block for ever.
   std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return imaging::Error{"Decode: can't open file"};
+  const auto status = std::filesystem::status(path, error);
+  if (status.type() == std::filesystem::file_type::not_found) return imaging::Error{"Decode: can't open file: it does not exist"};
+  if (!std::filesystem::is_regular_file(status)) return imaging::Error{"Decode: can't open file: not a regular file"};
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return imaging::Error{"Decode: can't open file"};
   const std::streamoff length = in.tellg();
   if (length < 0) return imaging::Error{"Decode: can't read file"};
-  if (static_cast<uint64_t>(length) > maxBytes) return imaging::Error{"Decode: file too large"};
+  if (static_cast<uint64_t>(length) > maxBytes)
+    return imaging::Error{"Decode: file too large (" + std::to_string(length) + " bytes, at most " + std::to_string(maxBytes) + ")"};
   FileBytes file;
   file.size = static_cast<size_t>(length);
   // Left uninitialised: every byte is read over at once.
@@ -78,15 +81,21 @@ bool CxImage::Decode(std::span<const uint8_t> bytes, uint32_t formatId) {
     firstError = status.ErrorText();
   }
   std::string error = kUnknownFormat;
+  std::optional<std::string> refusal;  // why the first format whose signature matched refused the header
   for (const auto& entry : imaging::DetectionTable()) {
     if (!entry.sniff(bytes)) continue;
     auto decoder = entry.create(bytes);
-    if (decoder.IsError()) continue;  // signature matched, header did not: try the next format
+    if (decoder.IsError()) {  // signature matched, header did not: try the next format
+      if (!refusal) refusal = decoder.ErrorText();
+      continue;
+    }
     auto status = decodeFrame(*decoder.Value(), entry.formatId);
     if (!status.IsError()) return true;
     error = status.ErrorText();  // the first format that accepts the header decides
+    refusal.reset();
     break;
   }
+  if (refusal) error += " (" + *refusal + ")";
   if (firstError) error = *firstError;
   Destroy();
   SetLastError(error.c_str());

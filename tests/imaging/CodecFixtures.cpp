@@ -446,6 +446,51 @@ Bytes WriteCmykJpeg(uint32_t width, uint32_t height, const std::vector<uint8_t>&
   return out;
 }
 
+namespace {
+
+std::string ShellQuoted(const std::string& text) {
+  std::string out = "'";
+  for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+}  // namespace
+
+Bytes RunConvert(const std::string& arguments) {
+  const std::string command = "convert " + arguments;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) throw std::runtime_error("cannot run: " + command);
+  Bytes out;
+  uint8_t buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.insert(out.end(), buffer, buffer + n);
+  if (pclose(pipe) != 0) throw std::runtime_error("failed: " + command);
+  return out;
+}
+
+Bytes MagickRgb(const std::string& path, const std::string& options) {
+  return RunConvert(ShellQuoted(path) + " " + options + " -depth 8 rgb:-");
+}
+
+::testing::AssertionResult SameAsRgb(const Bytes& rgb, uint32_t width, uint32_t height, const CxImage& image,
+                                     int tolerance) {
+  if (!image.IsValid()) return ::testing::AssertionFailure() << "image is empty: " << image.GetLastError();
+  if (image.GetWidth() != width || image.GetHeight() != height)
+    return ::testing::AssertionFailure() << "size " << image.GetWidth() << "x" << image.GetHeight() << ", expected " << width
+                                         << "x" << height;
+  if (rgb.size() != size_t{width} * height * 3)
+    return ::testing::AssertionFailure() << rgb.size() << " reference bytes for " << width << "x" << height;
+  for (uint32_t y = 0; y < height; ++y)
+    for (uint32_t x = 0; x < width; ++x) {
+      const uint8_t* e = rgb.data() + 3 * (size_t{y} * width + x);
+      const RgbQuad a = PixelAt(image, x, y);
+      if (std::abs(a.red - e[0]) > tolerance || std::abs(a.green - e[1]) > tolerance || std::abs(a.blue - e[2]) > tolerance)
+        return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is (" << int(a.red) << ", "
+                                             << int(a.green) << ", " << int(a.blue) << "), expected (" << int(e[0])
+                                             << ", " << int(e[1]) << ", " << int(e[2]) << ")";
+    }
+  return ::testing::AssertionSuccess();
+}
+
 TempFile::TempFile(const Bytes& content, std::string_view suffix) {
   const char* folder = std::getenv("TMPDIR");
   std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/velloran-imaging-XXXXXX" + std::string(suffix);

@@ -4,6 +4,8 @@
 // file made here from a known image: byte by byte for the simple formats, through the
 // libraries for the others.
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -62,6 +64,18 @@ Bytes WriteJpeg2000(const CxImage& image, bool jp2File);
 // JPEG of CMYK inks (cyan, magenta, yellow, black per pixel of `inks`, 4 bytes each), with
 // the Adobe marker and inverted values as Adobe applications write them.
 Bytes WriteCmykJpeg(uint32_t width, uint32_t height, const std::vector<uint8_t>& inks);
+
+// ImageMagick's `convert` (scripts/setup installs it): files and pixels from a tool that shares
+// no code with our decoders. Runs `convert arguments` and returns its standard output; throws
+// when the command fails.
+Bytes RunConvert(const std::string& arguments);
+// The picture in `path` as ImageMagick reads it: 8-bit red, green, blue, top row first.
+// `options` go between the input and the output (e.g. "-auto-orient").
+Bytes MagickRgb(const std::string& path, const std::string& options = "");
+// True when `image` has the size given and the pixels of `rgb` (as MagickRgb gives them), each
+// channel within `tolerance`.
+::testing::AssertionResult SameAsRgb(const Bytes& rgb, uint32_t width, uint32_t height, const CxImage& image,
+                                     int tolerance = 0);
 
 // A temporary file that is removed when the object goes.
 class TempFile {

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "imaging/CodecFixtures.h"
 #include "imaging/CxImage.h"
@@ -54,6 +55,11 @@ TEST_P(LoadFailureTest, KeepsTheRightErrorAndLeavesTheImageEmpty) {
 }
 
 Bytes Garbage() { return Bytes(300, 0x5A); }
+Bytes TwoPlaneBitmap() {
+  Bytes bmp = fixtures::Encoded(fixtures::MakeColorImage(3, 3), ImageFormat::Bmp);
+  bmp[14 + 12] = 2;  // planes
+  return bmp;
+}
 Bytes TruncatedPng() {
   const Bytes png = fixtures::Encoded(fixtures::MakeColorImage(30, 30), ImageFormat::Png);
   return Bytes(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(png.size() / 2));  // inside the pixel data
@@ -68,15 +74,22 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"UnsupportedIdIsNoAttempt", Garbage(), 77, "Decode: Unknown or wrong format"},
         // The first format whose header passes decides what a detection failure says.
         FailureCase{"DetectedFormatSaysWhy", TruncatedPng(), ImageFormat::Unknown, "PNG: file truncated"},
+        // A signature that matched names why its header was refused.
+        FailureCase{"RefusedHeaderSaysWhy", TwoPlaneBitmap(), ImageFormat::Unknown,
+                    "Decode: Unknown or wrong format (BMP: planes must be 1 (2))"},
         FailureCase{"EmptyFile", Bytes{}, ImageFormat::Unknown, "Decode: Unknown or wrong format"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoadFileTest, OnlyRegularFilesAreRead) {
-  for (const char* path : {"/nonexistent/velloran/page.png", "/tmp", "/dev/zero"}) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"/nonexistent/velloran/page.png", "Decode: can't open file: it does not exist"},
+      {"/tmp", "Decode: can't open file: not a regular file"},
+      {"/dev/zero", "Decode: can't open file: not a regular file"}};
+  for (const auto& [path, error] : cases) {
     SCOPED_TRACE(path);
     CxImage image;
     EXPECT_FALSE(image.LoadFile(path));
-    EXPECT_STREQ(image.GetLastError(), "Decode: can't open file");
+    EXPECT_STREQ(image.GetLastError(), error);
   }
 }
 

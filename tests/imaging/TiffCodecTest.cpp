@@ -225,6 +225,81 @@ INSTANTIATE_TEST_SUITE_P(
         RawLayoutCase{"RgbaOntoWhite", 4, 8, PHOTOMETRIC_RGB, {255, 0, 0, 0, 0, 0, 255, 255}, 24, MakeRgb(255, 255, 255), MakeRgb(0, 0, 255)}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Bilevel pages with an unassociated alpha sample, as ImageMagick writes thresholded pictures
+// that had transparency. The alpha is dropped and the page stays 1-bit.
+struct BilevelAlphaCase {
+  const char* name;
+  uint16_t compression;
+  uint16_t photometric;
+};
+
+constexpr BilevelAlphaCase kBilevelAlphaCases[] = {
+    {"NoneBlackIsZero", COMPRESSION_NONE, PHOTOMETRIC_MINISBLACK},
+    {"LzwWhiteIsZero", COMPRESSION_LZW, PHOTOMETRIC_MINISWHITE},
+    {"PackBitsBlackIsZero", COMPRESSION_PACKBITS, PHOTOMETRIC_MINISBLACK},
+    {"CcittG3", COMPRESSION_CCITTFAX3, PHOTOMETRIC_MINISWHITE},
+    {"CcittG4", COMPRESSION_CCITTFAX4, PHOTOMETRIC_MINISWHITE},
+};
+
+bool IsFaxCompression(uint16_t compression) {
+  return compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4;
+}
+
+class TiffBilevelAlphaTest : public ::testing::TestWithParam<BilevelAlphaCase> {};
+
+TEST_P(TiffBilevelAlphaTest, AlphaIsDroppedAndThePageShown) {
+  const BilevelAlphaCase& c = GetParam();
+  const CxImage page = fixtures::MakeBilevelImage(45, 13);
+  const auto white = [&](uint32_t x, uint32_t y) { return fixtures::PixelAt(page, x, y).red != 0; };
+  const Bytes file = WriteRawTiff([&](TIFF* tiff) {
+    SetBasics(tiff, 45, 13, 2, 1, c.photometric);
+    const uint16_t extra[1] = {EXTRASAMPLE_UNASSALPHA};
+    TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, c.compression);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 5);
+    Bytes row(static_cast<size_t>(TIFFScanlineSize(tiff)));
+    for (uint32_t y = 0; y < 13; ++y) {
+      std::fill(row.begin(), row.end(), 0);
+      for (uint32_t x = 0; x < 45; ++x) {
+        const bool one = white(x, y) == (c.photometric == PHOTOMETRIC_MINISBLACK);
+        // The fax codec codes ImageWidth pixels of each row: the page, one bit a pixel. The
+        // other codecs take the samples interleaved: page bit, then alpha (opaque, 1).
+        const size_t bit = IsFaxCompression(c.compression) ? x : 2 * size_t{x};
+        if (one) row[bit / 8] |= static_cast<uint8_t>(0x80 >> (bit % 8));
+        if (!IsFaxCompression(c.compression)) row[(bit + 1) / 8] |= static_cast<uint8_t>(0x80 >> ((bit + 1) % 8));
+      }
+      TIFFWriteScanline(tiff, row.data(), y, 0);
+    }
+  });
+  const CxImage image = Decode(file);
+  EXPECT_EQ(image.GetBpp(), 1u);
+  EXPECT_TRUE(fixtures::SameColors(page, image));
+}
+
+INSTANTIATE_TEST_SUITE_P(Compressions, TiffBilevelAlphaTest, ::testing::ValuesIn(kBilevelAlphaCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ImageMagick's own files of that kind are read, not skipped. Its pixels cannot serve as the
+// reference here: ImageMagick 6 stores these pages with the polarity opposite to their
+// photometric tag, and its fax rows hold only the first half of each interleaved row (its own
+// reader shows half a page).
+TEST(TiffDecoderTest, ImageMagicksThresholdedPagesWithAlphaAreRead) {
+  // A gray picture whose left quarter is transparent, through a PNG as a user's file would be.
+  const fixtures::TempFile picture({}, ".png");
+  fixtures::RunConvert("-size 40x30 gradient: \\( -size 40x30 xc:white -fill black -draw 'rectangle 0,0 9,29' \\) "
+                       "-alpha off -compose CopyOpacity -composite " + picture.Path());
+  for (const char* compression : {"Group4", "Fax", "None -depth 1"}) {
+    SCOPED_TRACE(compression);
+    const Bytes tiff = fixtures::RunConvert(picture.Path() + " -threshold 50% -compress " + compression + " tiff:-");
+    ASSERT_GT(tiff.size(), 8u);
+    CxImage image;
+    ASSERT_TRUE(image.Decode(tiff, ImageFormat::Tiff)) << image.GetLastError();
+    EXPECT_EQ(image.GetBpp(), 1u);
+    EXPECT_EQ(image.GetWidth(), 40u);
+    EXPECT_EQ(image.GetHeight(), 30u);
+  }
+}
+
 TEST(TiffDecoderTest, ResolutionInCentimetres) {
   const Bytes file = WriteRawTiff([](TIFF* tiff) {
     SetBasics(tiff, 1, 1, 1, 8, PHOTOMETRIC_MINISBLACK);

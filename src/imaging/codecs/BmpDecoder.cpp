@@ -67,6 +67,13 @@ namespace {
 
 std::string BmpError(const std::string& text) { return "BMP: " + text; }
 
+std::string HexText(uint32_t value) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text = "0x";
+  for (int shift = 28; shift >= 0; shift -= 4) text += kDigits[(value >> shift) & 0xF];
+  return text;
+}
+
 // Parses the DIB header at `dibOffset`. A file gives its pixel offset; an icon's pixels follow
 // the palette, and its stored height counts the mask rows too.
 Result<BmpLayout> ParseDib(std::span<const uint8_t> bytes, size_t dibOffset,
@@ -105,6 +112,8 @@ Result<BmpLayout> ParseDib(std::span<const uint8_t> bytes, size_t dibOffset,
       layout.yPpm = static_cast<int32_t>(reader.LE32());
     }
     if (headerSize >= 36) colorsUsed = reader.LE32();
+    // Colours important: read past, so that V2 to V5 headers find their masks at offset 40.
+    if (headerSize >= 40) reader.LE32();
   }
   if (width <= 0) return Error{BmpError("width must be positive (" + std::to_string(width) + ")")};
   if (height == 0 || height == INT32_MIN) return Error{BmpError("invalid height " + std::to_string(height))};
@@ -124,18 +133,18 @@ Result<BmpLayout> ParseDib(std::span<const uint8_t> bytes, size_t dibOffset,
       if (layout.bpp == 32) maskValues[0] = 0xFF0000, maskValues[1] = 0xFF00, maskValues[2] = 0xFF;
       break;
     case 1:
-      if (layout.bpp != 8) return Error{BmpError("RLE8 needs 8-bit pixels")};
+      if (layout.bpp != 8) return Error{BmpError("RLE8 needs 8-bit pixels, not " + std::to_string(layout.bpp))};
       layout.compression = BmpCompression::Rle8;
       break;
     case 2:
-      if (layout.bpp != 4) return Error{BmpError("RLE4 needs 4-bit pixels")};
+      if (layout.bpp != 4) return Error{BmpError("RLE4 needs 4-bit pixels, not " + std::to_string(layout.bpp))};
       layout.compression = BmpCompression::Rle4;
       break;
     case 3:
     case 6:
       if (os2 && compression == 3) return Error{BmpError("OS/2 Huffman-compressed bitmaps are not supported")};
       if (os2) return Error{BmpError("unknown compression " + std::to_string(compression))};
-      if (layout.bpp != 16 && layout.bpp != 32) return Error{BmpError("bit fields need 16- or 32-bit pixels")};
+      if (layout.bpp != 16 && layout.bpp != 32) return Error{BmpError("bit fields need 16- or 32-bit pixels, not " + std::to_string(layout.bpp))};
       layout.compression = BmpCompression::BitFields;
       if (headerSize == 40) {
         // The masks follow a plain info header (three, or four with alpha).
@@ -155,7 +164,7 @@ Result<BmpLayout> ParseDib(std::span<const uint8_t> bytes, size_t dibOffset,
   }
   for (int c = 0; c < 3; ++c) {
     const auto channel = ChannelMask::From(maskValues[c]);
-    if (!channel) return Error{BmpError("bit mask with gaps")};
+    if (!channel) return Error{BmpError("bit mask with gaps (" + HexText(maskValues[c]) + ")")};
     layout.masks[c] = *channel;
   }
 
@@ -169,8 +178,7 @@ Result<BmpLayout> ParseDib(std::span<const uint8_t> bytes, size_t dibOffset,
   layout.width = static_cast<uint32_t>(width);
   layout.height = static_cast<uint32_t>(rows);
   if (!WithinImageLimit(layout.width, layout.height, layout.bpp))
-    return Error{BmpError("image too large (" + std::to_string(layout.width) + " x " +
-                          std::to_string(layout.height) + ")")};
+    return Error{TooLargeText("BMP", layout.width, layout.height)};
 
   // Palette: the header's count, or the full table for the depth.
   uint64_t paletteEntries = 0;

@@ -11,13 +11,18 @@
 
 namespace imaging {
 
+// "BMP: image too large (70000 x 70000)": `what` names the format.
+inline std::string TooLargeText(const char* what, uint64_t width, uint64_t height) {
+  return std::string(what) + ": image too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
+}
+
 // Why an image of this size cannot come from a file of `fileBytes`, or an empty string:
 // the size limit and the decompression bomb guard. `what` names the format ("BMP").
 inline std::string SizeProblem(uint64_t width, uint64_t height, uint32_t bpp, uint64_t fileBytes, const char* what) {
   const std::string size = std::to_string(width) + " x " + std::to_string(height);
   if (width == 0 || height == 0) return std::string(what) + ": image has no pixels";
   if (width > UINT32_MAX || height > UINT32_MAX || !WithinImageLimit(width, height, bpp))
-    return std::string(what) + ": image too large (" + size + ")";
+    return TooLargeText(what, width, height);
   if (!PlausibleForFile(width, height, bpp, fileBytes))
     return std::string(what) + ": an image of " + size + " cannot come from " + std::to_string(fileBytes) + " bytes";
   return {};

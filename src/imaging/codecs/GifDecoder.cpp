@@ -137,7 +137,9 @@ Result<CxImage> GifDecoder::DecodeFrame(int32_t index) {
   }
   GifFileType* gif = reader.Gif();
   const GifImageDesc desc = gif->Image;
-  if (desc.Left < 0 || desc.Top < 0 || desc.Width <= 0 || desc.Height <= 0) return Error{"GIF: invalid image size"};
+  if (desc.Left < 0 || desc.Top < 0 || desc.Width <= 0 || desc.Height <= 0)
+    return Error{"GIF: invalid image size (" + std::to_string(desc.Width) + " x " + std::to_string(desc.Height) + " at " +
+                 std::to_string(desc.Left) + ", " + std::to_string(desc.Top) + ")"};
   const uint64_t right = uint64_t(desc.Left) + uint64_t(desc.Width);
   const uint64_t bottom = uint64_t(desc.Top) + uint64_t(desc.Height);
   const uint64_t width = std::max<uint64_t>(right, gif->SWidth > 0 ? uint64_t(gif->SWidth) : 0);

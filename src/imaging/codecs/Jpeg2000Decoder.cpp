@@ -107,13 +107,13 @@ Status CheckHeader(const opj_image_t& image) {
   if (image.x1 <= image.x0 || image.y1 <= image.y0 || image.numcomps == 0) return Error{"JPEG 2000: image has no pixels"};
   const uint64_t width = image.x1 - image.x0;
   const uint64_t height = image.y1 - image.y0;
-  if (!WithinImageLimit(width, height, 24)) return Error{"JPEG 2000: image too large"};
   const auto samples = CheckedMul(width, height, uint64_t{image.numcomps} * 4);
-  if (!samples || !WithinScratchLimit(*samples)) return Error{"JPEG 2000: image too large"};
+  if (!WithinImageLimit(width, height, 24) || !samples || !WithinScratchLimit(*samples))
+    return Error{TooLargeText("JPEG 2000", width, height)};
   for (uint32_t c = 0; c < image.numcomps; ++c) {
     const opj_image_comp_t& comp = image.comps[c];
-    if (comp.prec == 0 || comp.prec > 31) return Error{"JPEG 2000: unsupported sample precision"};
-    if (comp.dx == 0 || comp.dy == 0) return Error{"JPEG 2000: invalid subsampling"};
+    if (comp.prec == 0 || comp.prec > 31) return Error{"JPEG 2000: unsupported sample precision of " + std::to_string(comp.prec) + " bits"};
+    if (comp.dx == 0 || comp.dy == 0) return Error{"JPEG 2000: invalid subsampling " + std::to_string(comp.dx) + " x " + std::to_string(comp.dy)};
   }
   return Status::Ok();
 }
@@ -190,14 +190,16 @@ Status CheckSizes(std::span<const uint8_t> bytes, uint32_t formatId) {
   const uint64_t tileY0 = LoadBE32(s.data() + 36);
   const uint64_t components = LoadBE16(s.data() + 40);
   if (x1 <= x0 || y1 <= y0 || tileWidth == 0 || tileHeight == 0 || tileX0 > x0 || tileY0 > y0 || components == 0)
-    return Error{"JPEG 2000: invalid image or tile size"};
+    return Error{"JPEG 2000: invalid image or tile size (image " + std::to_string(x0) + ", " + std::to_string(y0) + " to " +
+                 std::to_string(x1) + ", " + std::to_string(y1) + ", tiles " + std::to_string(tileWidth) + " x " +
+                 std::to_string(tileHeight) + ", " + std::to_string(components) + " components)"};
   if (auto problem = SizeProblem(x1 - x0, y1 - y0, components >= 3 ? 24 : 8, bytes.size(), "JPEG 2000"); !problem.empty())
     return Error{problem};
   // Tile indices are 16-bit in the code stream.
   const uint64_t tiles = ((x1 - tileX0 + tileWidth - 1) / tileWidth) * ((y1 - tileY0 + tileHeight - 1) / tileHeight);
   if (tiles > 65535) return Error{"JPEG 2000: more than 65535 tiles"};
   const auto samples = CheckedMul(x1 - x0, y1 - y0, components * 4);
-  if (!samples || !WithinScratchLimit(*samples)) return Error{"JPEG 2000: image too large"};
+  if (!samples || !WithinScratchLimit(*samples)) return Error{TooLargeText("JPEG 2000", x1 - x0, y1 - y0)};
   return Status::Ok();
 }
 

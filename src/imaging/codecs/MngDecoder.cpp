@@ -34,7 +34,7 @@ Status CheckChunks(std::span<const uint8_t> bytes, uint32_t& width, uint32_t& he
     const uint32_t length = reader.BE32();
     const auto typeAndData = reader.Bytes(size_t{4} + (length <= kMaxChunkLength ? length : 0));
     const uint32_t crc = reader.BE32();
-    if (length > kMaxChunkLength) return Error{"MNG: invalid chunk length"};
+    if (length > kMaxChunkLength) return Error{"MNG: invalid chunk length " + std::to_string(length)};
     if (reader.Overrun()) return Error{"MNG: file truncated"};
     const uint32_t computed =
         static_cast<uint32_t>(crc32(0, typeAndData.data(), static_cast<uInt>(typeAndData.size())));

@@ -74,13 +74,15 @@ DecoderResult PcxDecoder::Create(std::span<const uint8_t> bytes) {
   reader.Skip(48 + 1);  // 16-colour palette, reserved
   h.planes = reader.U8();
   h.bytesPerLine = reader.LE16();
-  if (xMax < xMin || yMax < yMin) return Error{"PCX: invalid image window"};
+  if (xMax < xMin || yMax < yMin)
+    return Error{"PCX: invalid image window (" + std::to_string(xMin) + ", " + std::to_string(yMin) + ") to (" +
+                 std::to_string(xMax) + ", " + std::to_string(yMax) + ")"};
   h.width = uint32_t{xMax} - xMin + 1;
   h.height = uint32_t{yMax} - yMin + 1;
   if (!IsSupportedLayout(h.bitsPerPlane, h.planes))
     return Error{"PCX: " + std::to_string(h.planes) + " planes of " + std::to_string(h.bitsPerPlane) + " bits are not supported"};
   if (uint64_t{h.bytesPerLine} * 8 < uint64_t{h.width} * h.bitsPerPlane) return Error{"PCX: scan line shorter than the image"};
-  if (!WithinImageLimit(h.width, h.height, OutputBpp(h))) return Error{"PCX: image too large"};
+  if (!WithinImageLimit(h.width, h.height, OutputBpp(h))) return Error{TooLargeText("PCX", h.width, h.height)};
   return std::unique_ptr<ImageDecoder>(new PcxDecoder(bytes, h));
 }
 

@@ -91,7 +91,7 @@ bool PgxDecoder::Sniff(std::span<const uint8_t> bytes) {
 DecoderResult PgxDecoder::Create(std::span<const uint8_t> bytes) {
   auto header = ParseHeader(bytes);
   if (header.IsError()) return header.TakeError();
-  if (!WithinImageLimit(header.Value().width, header.Value().height, 8)) return Error{"PGX: image too large"};
+  if (!WithinImageLimit(header.Value().width, header.Value().height, 8)) return Error{TooLargeText("PGX", header.Value().width, header.Value().height)};
   return std::unique_ptr<ImageDecoder>(new PgxDecoder(bytes, header.Value()));
 }
 

@@ -206,7 +206,7 @@ Result<CxImage> PngDecoder::DecodeFrame(int32_t) {
   // Alpha: the whole picture first (interlaced passes revisit rows), then onto white.
   const uint64_t rowBytes = uint64_t{header.width} * static_cast<uint64_t>(plan.channels);
   const auto scratchBytes = CheckedMul(rowBytes, height);
-  if (!scratchBytes || !WithinScratchLimit(*scratchBytes)) return Error{"PNG: image too large"};
+  if (!scratchBytes || !WithinScratchLimit(*scratchBytes)) return Error{TooLargeText("PNG", header.width, height)};
   std::vector<uint8_t> scratch(*scratchBytes);
   for (uint32_t y = 0; y < height; ++y) rows[y] = scratch.data() + rowBytes * y;
   if (!ReadRows(reader, rows.data())) return Error{reader.ErrorText()};

@@ -121,7 +121,7 @@ DecoderResult PnmDecoder::Create(std::span<const uint8_t> bytes) {
   if (header.IsError()) return header.TakeError();
   const PnmHeader& h = header.Value();
   const uint32_t bpp = IsBitmap(h.kind) ? 1 : IsPixmap(h.kind) ? 24 : 8;
-  if (!WithinImageLimit(h.width, h.height, bpp)) return Error{"PNM: image too large"};
+  if (!WithinImageLimit(h.width, h.height, bpp)) return Error{TooLargeText("PNM", h.width, h.height)};
   return std::unique_ptr<ImageDecoder>(new PnmDecoder(bytes, h));
 }
 

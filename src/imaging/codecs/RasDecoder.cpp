@@ -49,7 +49,7 @@ DecoderResult RasDecoder::Create(std::span<const uint8_t> bytes) {
   if (h.mapType > 2) return Error{"Sun raster: colour map type " + std::to_string(h.mapType) + " is not supported"};
   if (h.mapLength > bytes.size() - kHeaderSize) return Error{"Sun raster: colour map outside the file"};
   if (h.width == 0 || h.height == 0) return Error{"Sun raster: image has no pixels"};
-  if (!WithinImageLimit(h.width, h.height, h.depth)) return Error{"Sun raster: image too large"};
+  if (!WithinImageLimit(h.width, h.height, h.depth)) return Error{TooLargeText("Sun raster", h.width, h.height)};
   return std::unique_ptr<ImageDecoder>(new RasDecoder(bytes, h));
 }
 

@@ -43,7 +43,7 @@ Status Open(LibRaw& raw, std::span<const uint8_t> bytes) {
   const auto imageBytes = CheckedMul(sizes.width, sizes.height, 8);
   if (!rawBytes || !imageBytes || !WithinScratchLimit(*rawBytes) || !WithinScratchLimit(*imageBytes) ||
       !WithinImageLimit(sizes.width, sizes.height, 24))
-    return Error{"RAW: image too large"};
+    return Error{TooLargeText("RAW", sizes.width, sizes.height)};
   if (auto problem = SizeProblem(sizes.width, sizes.height, 24, bytes.size(), "RAW"); !problem.empty()) return Error{problem};
   return Status::Ok();
 }

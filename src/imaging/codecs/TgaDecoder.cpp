@@ -37,6 +37,10 @@ TgaHeader ReadHeader(std::span<const uint8_t> bytes) {
   return h;
 }
 
+std::string UnsupportedDepth(const TgaHeader& h) {
+  return "TGA: unsupported image type " + std::to_string(h.imageType) + " with " + std::to_string(h.pixelBits) + " bits";
+}
+
 // Why the header cannot be decoded, or an empty string.
 std::string HeaderProblem(const TgaHeader& h) {
   switch (h.imageType) {
@@ -54,11 +58,11 @@ std::string HeaderProblem(const TgaHeader& h) {
   }
   if (IsColorMapped(h)) {
     if (h.colorMapType != 1) return "TGA: colour-mapped image without colour map";
-    if (h.pixelBits != 8) return "TGA: colour-mapped pixels of " + std::to_string(h.pixelBits) + " bits";
+    if (h.pixelBits != 8) return UnsupportedDepth(h);
   } else if (IsGray(h)) {
-    if (h.pixelBits != 8 && h.pixelBits != 16) return "TGA: gray pixels of " + std::to_string(h.pixelBits) + " bits";
+    if (h.pixelBits != 8 && h.pixelBits != 16) return UnsupportedDepth(h);
   } else if (h.pixelBits != 15 && h.pixelBits != 16 && h.pixelBits != 24 && h.pixelBits != 32) {
-    return "TGA: true-colour pixels of " + std::to_string(h.pixelBits) + " bits";
+    return UnsupportedDepth(h);
   }
   return {};
 }
@@ -94,7 +98,7 @@ DecoderResult TgaDecoder::Create(std::span<const uint8_t> bytes) {
   if (auto problem = HeaderProblem(h); !problem.empty()) return Error{problem};
   if (kHeaderSize + h.idLength + ColorMapBytes(h) > bytes.size()) return Error{"TGA: colour map outside the file"};
   const bool indexed = IsColorMapped(h) || IsGray(h);
-  if (!WithinImageLimit(h.width, h.height, indexed ? 8 : 24)) return Error{"TGA: image too large"};
+  if (!WithinImageLimit(h.width, h.height, indexed ? 8 : 24)) return Error{TooLargeText("TGA", h.width, h.height)};
   return std::unique_ptr<ImageDecoder>(new TgaDecoder(bytes, h));
 }
 

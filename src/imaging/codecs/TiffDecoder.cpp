@@ -30,6 +30,11 @@ std::string TiffError(TiffStream& stream, const char* fallback) {
   return text;
 }
 
+bool IsFax(uint16_t compression) {
+  return compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTFAX3 ||
+         compression == COMPRESSION_CCITTFAX4 || compression == COMPRESSION_CCITTRLEW;
+}
+
 // The layouts we copy row by row; nullopt sends the page to the RGBA reader.
 std::optional<PixelKind> SimpleKind(TIFF* tiff, const PageLayout& page) {
   uint16_t planar = PLANARCONFIG_CONTIG;
@@ -41,7 +46,9 @@ std::optional<PixelKind> SimpleKind(TIFF* tiff, const PageLayout& page) {
   switch (page.photometric) {
     case PHOTOMETRIC_MINISWHITE:
     case PHOTOMETRIC_MINISBLACK:
-      if (page.bits == 1 && page.samples == 1) return PixelKind::Bilevel;
+      // Bilevel pages keep one bit per pixel: an extra sample (alpha) is dropped, as other
+      // readers do, since compositing would turn the page into gray.
+      if (page.bits == 1) return PixelKind::Bilevel;
       // Gray with alpha goes to the RGBA reader, which composites it.
       if (page.samples != 1) return std::nullopt;
       if (page.bits != 2 && page.bits != 4 && page.bits != 8 && page.bits != 16) return std::nullopt;
@@ -111,7 +118,16 @@ void ConvertRow(const PageLayout& page, const uint8_t* src, uint8_t* dst) {
   const uint8_t flip = invert ? 0xFF : 0x00;
   switch (page.kind) {
     case PixelKind::Bilevel:
-      std::memcpy(dst, src, (size_t{width} + 7) / 8);
+      if (page.samples == 1) {
+        std::memcpy(dst, src, (size_t{width} + 7) / 8);
+        return;
+      }
+      // The first sample of each pixel: the page; the others (alpha) are dropped.
+      std::memset(dst, 0, (size_t{width} + 7) / 8);
+      for (uint32_t x = 0; x < width; ++x) {
+        const size_t bit = size_t{x} * page.samples;
+        if ((src[bit / 8] >> (7 - bit % 8)) & 1) dst[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+      }
       return;
     case PixelKind::Palette:
     case PixelKind::Gray:
@@ -198,7 +214,7 @@ Status ReadTiles(TIFF* tiff, TiffStream& stream, const PageLayout& page, CxImage
   if (tileWidth % 16 != 0) return Error{"TIFF: tile width not a multiple of 16"};
   const auto bandBytes = CheckedMul(static_cast<uint64_t>(scanline), tileHeight);
   if (!bandBytes || !WithinScratchLimit(*bandBytes) || !WithinScratchLimit(static_cast<uint64_t>(tileSize)))
-    return Error{"TIFF: tiles too large"};
+    return Error{"TIFF: tiles too large (" + std::to_string(tileWidth) + " x " + std::to_string(tileHeight) + ")"};
   std::vector<uint8_t> tile(static_cast<size_t>(tileSize));
   std::vector<uint8_t> band(static_cast<size_t>(*bandBytes));
   for (uint32_t y = 0; y < page.height; y += tileHeight) {
@@ -221,7 +237,7 @@ Result<CxImage> ReadRgba(TIFF* tiff, TiffStream& stream, const PageLayout& page,
   char message[1024] = {};
   if (!TIFFRGBAImageOK(tiff, message)) return Error{std::string("TIFF: ") + message};
   const auto rasterBytes = CheckedMul(page.width, page.height, 4);
-  if (!rasterBytes || !WithinScratchLimit(*rasterBytes)) return Error{"TIFF: image too large"};
+  if (!rasterBytes || !WithinScratchLimit(*rasterBytes)) return Error{TooLargeText("TIFF", page.width, page.height)};
   if (auto problem = SizeProblem(page.width, page.height, 24, fileBytes, "TIFF"); !problem.empty()) return Error{problem};
   auto created = NewImage(page.width, page.height, 24, ImageFormat::Tiff, "TIFF", fileBytes);
   if (created.IsError()) return created.TakeError();
@@ -289,7 +305,7 @@ Result<CxImage> TiffDecoder::DecodeFrame(int32_t index) {
   if (!TIFFSetDirectory(tiff, static_cast<tdir_t>(index))) return Error{TiffError(*stream_, "can't read the page")};
   PageLayout page;
   if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &page.width) || !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &page.height))
-    return Error{"TIFF: page without size"};
+    return Error{"TIFF: page without width or height"};
   TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &page.samples);
   TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &page.bits);
   if (!TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &page.photometric))
@@ -298,6 +314,13 @@ Result<CxImage> TiffDecoder::DecodeFrame(int32_t index) {
 
   uint16_t compression = COMPRESSION_NONE;
   TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+  if (IsFax(compression) && page.samples > 1) {
+    // A fax stream codes one bilevel row of ImageWidth pixels per image row, whatever the
+    // sample count says (libtiff's codec codes exactly that many pixels per row), so it can
+    // carry no extra sample. Read with the count set to 1, the stream's rows are the page.
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t{1});
+    page.samples = 1;
+  }
   if (compression == COMPRESSION_JPEG && page.photometric == PHOTOMETRIC_YCBCR) {
     // libjpeg converts to RGB itself, which our row copy then takes as is.
     TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);

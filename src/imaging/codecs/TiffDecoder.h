@@ -11,9 +11,9 @@ namespace imaging {
 
 // TIFF through libtiff: every directory is a page. Strips and tiles; any compression libtiff
 // knows (CCITT G3/G4, LZW, PackBits, JPEG, Deflate...). Bilevel pages stay 1-bit (white-is-zero
-// pages through their palette), gray and palette pages 4- or 8-bit, 16-bit samples are scaled
-// to 8 bits, RGB pages 24-bit; everything else (CMYK, YCbCr, planar, alpha...) goes through
-// libtiff's RGBA reader, with alpha composited onto white.
+// pages through their palette, an extra alpha sample dropped), gray and palette pages 4- or
+// 8-bit, 16-bit samples are scaled to 8 bits, RGB pages 24-bit; everything else (CMYK, YCbCr,
+// planar, alpha...) goes through libtiff's RGBA reader, with alpha composited onto white.
 class TiffDecoder final : public ImageDecoder {
  public:
   static bool Sniff(std::span<const uint8_t> bytes);

@@ -54,7 +54,7 @@ DecoderResult WbmpDecoder::Create(std::span<const uint8_t> bytes) {
   const auto header = ReadHeader(bytes);
   if (!header) return Error{"WBMP: not a type 0 wireless bitmap"};
   if (header->dataBytes > bytes.size() - header->dataOffset) return Error{"WBMP: pixel data truncated"};
-  if (!WithinImageLimit(header->width, header->height, 1)) return Error{"WBMP: image too large"};
+  if (!WithinImageLimit(header->width, header->height, 1)) return Error{TooLargeText("WBMP", header->width, header->height)};
   return std::unique_ptr<ImageDecoder>(new WbmpDecoder(bytes, header->width, header->height, header->dataOffset));
 }
 
