@@ -136,6 +136,58 @@ TEST_F(MemoryTransfer, LetterPageIn413Strips) {
   EXPECT_EQ(EndTransfer(), 0);
 }
 
+// Rows longer than the fixed buffer sizes: the set-up answer must let an application that
+// sizes its buffer by it receive the page.
+struct WideRowCase {
+  const char* name;
+  uint32_t width;  // 24-bit pixels
+  TW_UINT32 minBufSize;
+  TW_UINT32 preferred;
+  TW_UINT32 maxBufSize;
+};
+
+constexpr WideRowCase kWideRowCases[] = {
+    {"RowAboveTheMinimum", 6000, 18000, 0xFFFF, 0xFFFF},
+    {"RowAboveTheMaximum", 25000, 75000, 75000, 75000},
+};
+
+class WideRows : public TransferSession, public ::testing::WithParamInterface<WideRowCase> {};
+
+TEST_P(WideRows, BuffersOfTheSetUpSizesTakeTheWholePage) {
+  const WideRowCase& wide = GetParam();
+  const std::string first = WritePage("a.png", ColourPage(wide.width, 5, 1));
+  const std::string second = WritePage("b.png", ColourPage(wide.width, 4, 2));
+  Open();
+  // No page yet: nothing to size the buffer by.
+  TW_SETUPMEMXFER setup{};
+  ASSERT_EQ(app.Send(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup), TWRC_SUCCESS);
+  EXPECT_EQ(setup.MinBufSize, 0x4000u);
+  EXPECT_EQ(setup.Preferred, 0xFFFFu);
+  EXPECT_EQ(setup.MaxBufSize, 0xFFFFu);
+
+  ASSERT_EQ(EnableHeadless(), TWRC_SUCCESS);
+  ASSERT_EQ(app.Send(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup), TWRC_SUCCESS);
+  EXPECT_EQ(setup.MinBufSize, wide.minBufSize);
+  EXPECT_EQ(setup.Preferred, wide.preferred);
+  EXPECT_EQ(setup.MaxBufSize, wide.maxBufSize);
+
+  ReceivedPage page;
+  TransferPage(Mechanism::kMemory, page, setup.MinBufSize);
+  ASSERT_FALSE(HasFatalFailure());
+  EXPECT_TRUE(SamePixels(PixelsOfFile(first), page.pixels));
+  EXPECT_EQ(static_cast<TW_UINT16>(EndTransfer()), kNoCount);
+
+  ASSERT_EQ(app.Send(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup), TWRC_SUCCESS);
+  ReceivedPage next;
+  TransferPage(Mechanism::kMemory, next, setup.Preferred);
+  ASSERT_FALSE(HasFatalFailure());
+  EXPECT_TRUE(SamePixels(PixelsOfFile(second), next.pixels));
+  EXPECT_EQ(EndTransfer(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, WideRows, ::testing::ValuesIn(kWideRowCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(MemoryTransfer, BilevelRowsOf1001PixelsTake128Bytes) {
   const std::string path = WritePage("bw.tif", BilevelPage(1001, 20), ImageFormat::Tiff);
   Open();
