@@ -155,19 +155,17 @@ TW_UINT16 Velloran::SetupFileXfer(const TwainTriplet& triplet) {
       settings.ResetCurrentFile();
       break;
     case MSG_SET: {
-      if (setup->Format != TWFF_BMP) {
-        const TW_UINT16 failed = Fail(kBadFileFormat, TWCC_BADVALUE);
+      const auto refuse = [&](const char* failureText) {
+        const TW_UINT16 failed = Fail(failureText, TWCC_BADVALUE);
         settings.ResetCurrentFile();
         return failed;
-      }
+      };
+      if (setup->Format != TWFF_BMP) return refuse(kBadFileFormat);
       const std::string name = FileNameOf(*setup);
-      if (!EnsureFileExists(name)) {
-        const TW_UINT16 failed = Fail(kUnableToCreateFile, TWCC_BADVALUE);
-        settings.ResetCurrentFile();
-        return failed;
-      }
-      // Written to the settings file at once: the name outlives the process.
-      settings.SetCurrentFile(name);
+      // Written to the settings file at once, so the name outlives the process. Stored before
+      // the file is made: a name the settings file cannot keep must neither leave the previous
+      // name in place for the next transfer nor leave an empty file behind.
+      if (!settings.SetCurrentFile(name) || !EnsureFileExists(name)) return refuse(kUnableToCreateFile);
       return TWRC_SUCCESS;
     }
     default:  // MSG_GET

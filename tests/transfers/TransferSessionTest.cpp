@@ -326,6 +326,55 @@ TEST_F(FileTransfer, SetUpMessagesAndTheirFailures) {
   EXPECT_NE(log.find("Unable to create fileBad value error."), std::string::npos);
 }
 
+TW_SETUPFILEXFER BmpSetup(const std::string& name) {
+  TW_SETUPFILEXFER setup{};
+  std::strncpy(setup.FileName, name.c_str(), sizeof(setup.FileName) - 1);
+  setup.Format = TWFF_BMP;
+  return setup;
+}
+
+TEST_F(FileTransfer, ANameTheSettingsCannotKeepIsRefusedAndCreatesNothing) {
+  const std::string defaultFile = (environment.Root() / "default.bmp").string();
+  ASSERT_TRUE(platform::WritePrivateProfileString("FileTransfer", "DefaultFile", defaultFile,
+                                                  settings->GetSettingsFilePath()));
+  // An earlier session's file, which this session must not write over.
+  const std::string earlier = (environment.Root() / "earlier.bmp").string();
+  test_support::ScopedEnvironment::WriteFile(earlier, "earlier page");
+  settings->SetCurrentFile(earlier);
+  const std::string path = WritePage("page.png", ColourPage(40, 30));
+  Open();
+  ASSERT_EQ(EnableHeadless(), TWRC_SUCCESS);
+
+  const std::string lineBreak = (environment.Root() / "two\nlines.bmp").string();
+  TW_SETUPFILEXFER setup = BmpSetup(lineBreak);
+  EXPECT_EQ(app.Send(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &setup), TWRC_FAILURE);
+  EXPECT_EQ(app.SourceCondition(), TWCC_BADVALUE);
+  EXPECT_NE(Log().find("Unable to create fileBad value error."), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(lineBreak));
+  EXPECT_EQ(settings->GetCurrentFile(), defaultFile);
+
+  ASSERT_EQ(app.Send(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr), TWRC_XFERDONE);
+  EXPECT_EQ(test_support::ScopedEnvironment::ReadFile(earlier), "earlier page");
+  EXPECT_TRUE(SamePixels(PixelsOfFile(path), PixelsOfFile(defaultFile)));
+}
+
+TEST_F(FileTransfer, BlanksAtTheEndsOfTheNameAreKept) {
+  const std::string path = WritePage("page.png", ColourPage(40, 30));
+  const std::string blanks = (environment.Root() / " blank edges.bmp \t").string();
+  const std::string trimmed = (environment.Root() / " blank edges.bmp").string();
+  Open();
+  ASSERT_EQ(EnableHeadless(), TWRC_SUCCESS);
+  TW_SETUPFILEXFER setup = BmpSetup(blanks);
+  ASSERT_EQ(app.Send(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &setup), TWRC_SUCCESS);
+  TW_SETUPFILEXFER answer{};
+  ASSERT_EQ(app.Send(DG_CONTROL, DAT_SETUPFILEXFER, MSG_GET, &answer), TWRC_SUCCESS);
+  EXPECT_STREQ(answer.FileName, blanks.c_str());
+
+  ASSERT_EQ(app.Send(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr), TWRC_XFERDONE);
+  EXPECT_TRUE(SamePixels(PixelsOfFile(path), PixelsOfFile(blanks)));
+  EXPECT_FALSE(std::filesystem::exists(trimmed));
+}
+
 TEST_F(FileTransfer, EmptyFileNameFailsAndTheStateStays) {
   const std::string path = WritePage("page.png", ColourPage(40, 30));
   settings->SetCurrentFile("");
