@@ -14,5 +14,7 @@
 // what was read.
 std::vector<FileListEntry> LoadFileList(const std::string& path);
 
-// Writes every entry as one line, replacing the file. Failures are logged.
-void SaveFileList(const std::string& path, const std::vector<FileListEntry>& entries);
+// Writes every entry as one line and replaces the file with them in one step, so that a reader
+// sees the old list or the new one and a failed save leaves the old list as it was. Failures
+// are logged; returns whether the list was saved.
+bool SaveFileList(const std::string& path, const std::vector<FileListEntry>& entries);

@@ -48,10 +48,22 @@ void ConfigureIni(CSimpleIniA& ini) {
   ini.SetSpaces(false);    // "key=value", as other ini writers expect
 }
 
+bool HasMatchingQuotes(const std::string& value) {
+  return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+}
+
 std::string WithoutMatchingQuotes(std::string value) {
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
-    return value.substr(1, value.size() - 2);
-  }
+  if (HasMatchingQuotes(value)) return value.substr(1, value.size() - 2);
+  return value;
+}
+
+bool IsIniBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Reading trims blanks at the ends of a value and drops one pair of matching quotes, so a value
+// that either would change goes into the file in double quotes, which reading takes off again.
+std::string StoredForm(const std::string& value) {
+  const bool blankEnds = !value.empty() && (IsIniBlank(value.front()) || IsIniBlank(value.back()));
+  if (blankEnds || HasMatchingQuotes(value)) return '"' + value + '"';
   return value;
 }
 
@@ -95,7 +107,7 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     if (!content) return false;
     if (ini.LoadData(content->data(), content->size()) < 0) return false;
   }
-  if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0) return false;
+  if (ini.SetValue(section.c_str(), key.c_str(), StoredForm(value).c_str()) < 0) return false;
 
   std::string output;
   if (ini.Save(output, /*addSignature=*/false) < 0) return false;

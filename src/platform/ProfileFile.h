@@ -24,8 +24,10 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 // Writers of every thread and process are serialised by an advisory lock on the file
 // path + ".lock", so concurrent writes of different keys all survive. The file's folder must
 // exist. Names containing a line break, "[", "]" or "=" and values containing a line break are
-// refused, because they would read back as other keys. A file that exists but cannot be read (too big, unreadable) is left alone and the
-// write fails. Returns whether the value was written.
+// refused, because they would read back as other keys. A value with blanks at either end or in
+// matching quotes is written in double quotes, so that it reads back exactly as given. A file
+// that exists but cannot be read (too big, unreadable) is left alone and the write fails.
+// Returns whether the value was written.
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& path);
 

@@ -112,8 +112,8 @@ std::string SettingsStore::ReadString(const std::string& section, const std::str
   return platform::GetPrivateProfileString(section, key, defaultValue, settingsFile_);
 }
 
-void SettingsStore::WriteString(const std::string& section, const std::string& key, const std::string& value) const {
-  platform::WritePrivateProfileString(section, key, value, settingsFile_);
+bool SettingsStore::WriteString(const std::string& section, const std::string& key, const std::string& value) const {
+  return platform::WritePrivateProfileString(section, key, value, settingsFile_);
 }
 
 namespace {
@@ -121,42 +121,46 @@ namespace {
 std::string Read(const SettingsStore& store, const Key& key) {
   return store.ReadString(key.section, key.name, key.defaultValue);
 }
-void Write(const SettingsStore& store, const Key& key, const std::string& value) {
-  store.WriteString(key.section, key.name, value);
+bool Write(const SettingsStore& store, const Key& key, const std::string& value) {
+  return store.WriteString(key.section, key.name, value);
 }
 int ReadInt(const SettingsStore& store, const Key& key) { return ParseInt(Read(store, key)); }
-void WriteInt(const SettingsStore& store, const Key& key, int value) { Write(store, key, std::to_string(value)); }
-void WriteBool(const SettingsStore& store, const Key& key, bool value) { Write(store, key, BoolText(value)); }
+bool WriteInt(const SettingsStore& store, const Key& key, int value) {
+  return Write(store, key, std::to_string(value));
+}
+bool WriteBool(const SettingsStore& store, const Key& key, bool value) { return Write(store, key, BoolText(value)); }
 
 }  // namespace
 
 // [Directory]
 std::string SettingsStore::GetCurrentDirectory() const { return Read(*this, kCurrentDirectory); }
-void SettingsStore::SetCurrentDirectory(const std::string& value) const { Write(*this, kCurrentDirectory, value); }
+bool SettingsStore::SetCurrentDirectory(const std::string& value) const {
+  return Write(*this, kCurrentDirectory, value);
+}
 std::string SettingsStore::GetExpandedCurrentDirectory() const { return ExpandPathTemplate(GetCurrentDirectory()); }
 bool SettingsStore::GetIncludeSubfolders() const { return FirstCharNotZero(Read(*this, kIncludeSubfolders)); }
-void SettingsStore::SetIncludeSubfolders(bool value) const { WriteBool(*this, kIncludeSubfolders, value); }
+bool SettingsStore::SetIncludeSubfolders(bool value) const { return WriteBool(*this, kIncludeSubfolders, value); }
 bool SettingsStore::GetDeleteFiles() const { return FirstCharNotZero(Read(*this, kDeleteFiles)); }
-void SettingsStore::SetDeleteFiles(bool value) const { WriteBool(*this, kDeleteFiles, value); }
+bool SettingsStore::SetDeleteFiles(bool value) const { return WriteBool(*this, kDeleteFiles, value); }
 bool SettingsStore::GetDeleteTempFolders() const { return EqualsOne(Read(*this, kDeleteTempFolders)); }
 int SettingsStore::GetListMode() const { return ReadInt(*this, kListMode); }
-void SettingsStore::SetListMode(int value) const { WriteInt(*this, kListMode, value); }
+bool SettingsStore::SetListMode(int value) const { return WriteInt(*this, kListMode, value); }
 
 // [General]
 int SettingsStore::GetMode() const { return ReadInt(*this, kMode); }
-void SettingsStore::SetMode(int value) const { WriteInt(*this, kMode, value); }
+bool SettingsStore::SetMode(int value) const { return WriteInt(*this, kMode, value); }
 int SettingsStore::GetUIMode() const {
   const int value = ReadInt(*this, kUIMode);
   return value == 0 ? 8 : value;
 }
 bool SettingsStore::GetAlwaysShowUI() const { return FirstCharNotZero(Read(*this, kAlwaysShowUI)); }
-void SettingsStore::SetAlwaysShowUI(bool value) const { WriteBool(*this, kAlwaysShowUI, value); }
+bool SettingsStore::SetAlwaysShowUI(bool value) const { return WriteBool(*this, kAlwaysShowUI, value); }
 bool SettingsStore::GetDisableUI() const { return FirstCharNotZero(Read(*this, kDisableUI)); }
 bool SettingsStore::GetForcePixelTypeToCapability() const {
   return FirstCharNotZero(Read(*this, kForcePixelTypeToCapability));
 }
-void SettingsStore::SetForcePixelTypeToCapability(bool value) const {
-  WriteBool(*this, kForcePixelTypeToCapability, value);
+bool SettingsStore::SetForcePixelTypeToCapability(bool value) const {
+  return WriteBool(*this, kForcePixelTypeToCapability, value);
 }
 bool SettingsStore::GetFixResolution() const { return FirstCharNotZero(Read(*this, kFixResolution)); }
 int SettingsStore::GetPDFRenderResolution() const { return ReadInt(*this, kPDFRenderResolution); }
@@ -164,57 +168,57 @@ int SettingsStore::GetIniVersion() const { return ReadInt(*this, kIniVersion); }
 
 // [Scanner]
 int SettingsStore::GetResolution() const { return ReadInt(*this, kResolution); }
-void SettingsStore::SetResolution(int value) const { WriteInt(*this, kResolution, value); }
+bool SettingsStore::SetResolution(int value) const { return WriteInt(*this, kResolution, value); }
 int SettingsStore::GetBitDepth() const { return ReadInt(*this, kBitDepth); }
-void SettingsStore::SetBitDepth(int value) const { WriteInt(*this, kBitDepth, value); }
+bool SettingsStore::SetBitDepth(int value) const { return WriteInt(*this, kBitDepth, value); }
 int SettingsStore::GetPaperSize() const { return ReadInt(*this, kPaperSize); }
-void SettingsStore::SetPaperSize(int value) const { WriteInt(*this, kPaperSize, value); }
+bool SettingsStore::SetPaperSize(int value) const { return WriteInt(*this, kPaperSize, value); }
 bool SettingsStore::GetDuplex() const { return FirstCharNotZero(Read(*this, kDuplex)); }
-void SettingsStore::SetDuplex(bool value) const { WriteBool(*this, kDuplex, value); }
+bool SettingsStore::SetDuplex(bool value) const { return WriteBool(*this, kDuplex, value); }
 int SettingsStore::GetOrientation() const { return ReadInt(*this, kOrientation); }
-void SettingsStore::SetOrientation(int value) const { WriteInt(*this, kOrientation, value); }
+bool SettingsStore::SetOrientation(int value) const { return WriteInt(*this, kOrientation, value); }
 bool SettingsStore::GetPaperSource() const { return EqualsOne(Read(*this, kPaperSource)); }
-void SettingsStore::SetPaperSource(bool value) const { WriteBool(*this, kPaperSource, value); }
+bool SettingsStore::SetPaperSource(bool value) const { return WriteBool(*this, kPaperSource, value); }
 
 // [FileTransfer]
 std::string SettingsStore::GetDefaultFile() const { return Read(*this, kDefaultFile); }
 std::string SettingsStore::GetCurrentFile() const { return Read(*this, kCurrentFile); }
-void SettingsStore::SetCurrentFile(const std::string& value) const { Write(*this, kCurrentFile, value); }
-void SettingsStore::ResetCurrentFile() const { SetCurrentFile(GetDefaultFile()); }
+bool SettingsStore::SetCurrentFile(const std::string& value) const { return Write(*this, kCurrentFile, value); }
+bool SettingsStore::ResetCurrentFile() const { return SetCurrentFile(GetDefaultFile()); }
 
 // [ImageProcessing]
 int SettingsStore::GetBackgroundDropout() const {
   const int value = ReadInt(*this, kBackgroundDropout);
   return (value == 1 || value == 2) ? value : 0;
 }
-void SettingsStore::SetBackgroundDropout(int value) const { WriteInt(*this, kBackgroundDropout, value); }
+bool SettingsStore::SetBackgroundDropout(int value) const { return WriteInt(*this, kBackgroundDropout, value); }
 bool SettingsStore::GetColorDetection() const { return FirstCharNotZero(Read(*this, kColorDetection)); }
-void SettingsStore::SetColorDetection(bool value) const { WriteBool(*this, kColorDetection, value); }
+bool SettingsStore::SetColorDetection(bool value) const { return WriteBool(*this, kColorDetection, value); }
 int SettingsStore::GetColorDetectionRatio() const { return ReadInt(*this, kColorDetectionRatio); }
 int SettingsStore::GetColorDetectionAmount() const { return ReadInt(*this, kColorDetectionAmount); }
 bool SettingsStore::GetThreshold() const { return FirstCharNotZero(Read(*this, kThreshold)); }
-void SettingsStore::SetThreshold(bool value) const { WriteBool(*this, kThreshold, value); }
+bool SettingsStore::SetThreshold(bool value) const { return WriteBool(*this, kThreshold, value); }
 int SettingsStore::GetThresholdMethod() const { return ReadInt(*this, kThresholdMethod); }
 int SettingsStore::GetThresholdBoxSize() const { return ReadInt(*this, kThresholdBoxSize); }
 double SettingsStore::GetThresholdGlobalLocalBalance() const {
   return ParseDouble(Read(*this, kThresholdGlobalLocalBalance));
 }
 int SettingsStore::GetRotation() const { return ReadInt(*this, kRotation); }
-void SettingsStore::SetRotation(int value) const { WriteInt(*this, kRotation, value); }
+bool SettingsStore::SetRotation(int value) const { return WriteInt(*this, kRotation, value); }
 bool SettingsStore::GetMirror() const { return FirstCharNotZero(Read(*this, kMirror)); }
-void SettingsStore::SetMirror(bool value) const { WriteBool(*this, kMirror, value); }
+bool SettingsStore::SetMirror(bool value) const { return WriteBool(*this, kMirror, value); }
 int SettingsStore::GetScaleToWidth() const { return ReadInt(*this, kScaleToWidth); }
 int SettingsStore::GetScaleToHeight() const { return ReadInt(*this, kScaleToHeight); }
 
 // [Logger]
 bool SettingsStore::GetLoggerEnabled() const { return NotExactlyZero(Read(*this, kLoggerEnabled)); }
-void SettingsStore::SetLoggerEnabled(bool value) const { WriteBool(*this, kLoggerEnabled, value); }
+bool SettingsStore::SetLoggerEnabled(bool value) const { return WriteBool(*this, kLoggerEnabled, value); }
 
 // [DevMode]
 bool SettingsStore::GetRecycle() const { return FirstCharNotZero(Read(*this, kRecycle)); }
-void SettingsStore::SetRecycle(bool value) const { WriteBool(*this, kRecycle, value); }
+bool SettingsStore::SetRecycle(bool value) const { return WriteBool(*this, kRecycle, value); }
 int SettingsStore::GetPageNumber() const { return ReadInt(*this, kPageNumber); }
-void SettingsStore::SetPageNumber(int value) const { WriteInt(*this, kPageNumber, value); }
+bool SettingsStore::SetPageNumber(int value) const { return WriteInt(*this, kPageNumber, value); }
 
 // [FtpServer]
 std::string SettingsStore::GetFtpServerHost() const { return Read(*this, kFtpServer); }
@@ -229,7 +233,7 @@ std::string SettingsStore::GetFtpServerAddress() const {
 
 // [MFP]
 std::string SettingsStore::GetMfpName() const { return Read(*this, kMfpName); }
-void SettingsStore::SetMfpName(const std::string& value) const { Write(*this, kMfpName, value); }
+bool SettingsStore::SetMfpName(const std::string& value) const { return Write(*this, kMfpName, value); }
 std::string SettingsStore::GetMfpNamesValue() const { return Read(*this, kMfpNames); }
 std::vector<std::string> SettingsStore::GetMfpNames() const {
   const std::string value = GetMfpNamesValue();
@@ -248,23 +252,29 @@ std::vector<std::string> SettingsStore::GetMfpNames() const {
 }
 std::string SettingsStore::GetMfpTemplateName() const { return Read(*this, kMfpTemplateName); }
 std::string SettingsStore::GetMFPServiceEndPointTemplate() const { return Read(*this, kMFPServiceEndPointTemplate); }
-void SettingsStore::SetMFPServiceEndPointTemplate(const std::string& value) const {
-  Write(*this, kMFPServiceEndPointTemplate, value);
+bool SettingsStore::SetMFPServiceEndPointTemplate(const std::string& value) const {
+  return Write(*this, kMFPServiceEndPointTemplate, value);
 }
-void SettingsStore::SetLastMfpName(const std::string& value) const { Write(*this, kLastMfpName, value); }
-void SettingsStore::SetLastMfpTemplateName(const std::string& value) const {
-  Write(*this, kLastMfpTemplateName, value);
+bool SettingsStore::SetLastMfpName(const std::string& value) const { return Write(*this, kLastMfpName, value); }
+bool SettingsStore::SetLastMfpTemplateName(const std::string& value) const {
+  return Write(*this, kLastMfpTemplateName, value);
 }
-void SettingsStore::SetLastMfpTemplateChecksum(int value) const { WriteInt(*this, kLastMfpTemplateChecksum, value); }
+bool SettingsStore::SetLastMfpTemplateChecksum(int value) const {
+  return WriteInt(*this, kLastMfpTemplateChecksum, value);
+}
 
 // [RemoteScan]
 std::string SettingsStore::GetRemoteHost() const { return Read(*this, kRemoteHost); }
-void SettingsStore::SetRemoteHost(const std::string& value) const { Write(*this, kRemoteHost, value); }
+bool SettingsStore::SetRemoteHost(const std::string& value) const { return Write(*this, kRemoteHost, value); }
 std::string SettingsStore::GetRemoteScanScanner() const { return Read(*this, kRemoteScanScanner); }
-void SettingsStore::SetRemoteScanScanner(const std::string& value) const { Write(*this, kRemoteScanScanner, value); }
+bool SettingsStore::SetRemoteScanScanner(const std::string& value) const {
+  return Write(*this, kRemoteScanScanner, value);
+}
 
 // [ProcessingManager]
 int SettingsStore::GetProcessingMode() const { return ReadInt(*this, kProcessingMode); }
 int SettingsStore::GetProcessingModeTimeout() const { return ReadInt(*this, kProcessingModeTimeout); }
 bool SettingsStore::GetXeroxStopMarkerEnable() const { return EqualsOne(Read(*this, kXeroxStopMarkerEnable)); }
-void SettingsStore::SetXeroxStopMarkerEnable(bool value) const { WriteBool(*this, kXeroxStopMarkerEnable, value); }
+bool SettingsStore::SetXeroxStopMarkerEnable(bool value) const {
+  return WriteBool(*this, kXeroxStopMarkerEnable, value);
+}

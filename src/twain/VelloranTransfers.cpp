@@ -37,8 +37,11 @@ TW_UINT16 CheckTransferTriplet(int state, const TwainTriplet& triplet, const cha
   return TWCC_SUCCESS;
 }
 
-// Whole bytes of a row, padded to 4; for a page whose row length was never worked out.
-uint32_t RowLengthOf(const CxImage& image) {
+// The bytes of one row as the memory transfer hands it out: whole bytes, padded to 4. A page
+// whose row length was never worked out gets it from its image.
+uint32_t RowLengthOf(const ScanImage& page) {
+  if (page.BytesPerRow() > 0) return static_cast<uint32_t>(page.BytesPerRow());
+  const CxImage& image = page.Image();
   return static_cast<uint32_t>((uint64_t{image.GetWidth()} * image.GetBpp() + 7) / 8 + 3) / 4 * 4;
 }
 
@@ -84,10 +87,14 @@ TW_UINT16 Velloran::SetupMemXfer(const TwainTriplet& triplet) {
   if (const TW_UINT16 refusal = CheckTransferTriplet(m_state, triplet, text); refusal != TWCC_SUCCESS) {
     return Fail(text, refusal);
   }
+  // An application sizes its buffers by this answer, and a buffer shorter than one row of the
+  // page cannot take any of it; the fixed sizes stay whenever they hold a row.
+  const ScanImage* page = CurrentImage();
+  const uint32_t rowLength = page != nullptr ? RowLengthOf(*page) : 0;
   auto* setup = static_cast<TW_SETUPMEMXFER*>(triplet.data);
-  setup->MinBufSize = kMinBufSize;
-  setup->MaxBufSize = kMaxBufSize;
-  setup->Preferred = kMaxBufSize;
+  setup->MinBufSize = std::max(kMinBufSize, rowLength);
+  setup->MaxBufSize = std::max(kMaxBufSize, rowLength);
+  setup->Preferred = setup->MaxBufSize;
   return TWRC_SUCCESS;
 }
 
@@ -105,8 +112,7 @@ TW_UINT16 Velloran::MemXfer(const TwainTriplet& triplet) {
   if (rowsSent >= height) return Fail(text, TWCC_SEQERROR);
 
   auto* xfer = static_cast<TW_IMAGEMEMXFER*>(triplet.data);
-  const uint32_t bytesPerRow =
-      page->BytesPerRow() > 0 ? static_cast<uint32_t>(page->BytesPerRow()) : RowLengthOf(image);
+  const uint32_t bytesPerRow = RowLengthOf(*page);
   // A buffer that cannot take one row would make an application that keeps asking spin forever.
   if (xfer->Memory.TheMem == nullptr || xfer->Memory.Length < bytesPerRow) return Fail(text, TWCC_BADVALUE);
 
@@ -149,19 +155,17 @@ TW_UINT16 Velloran::SetupFileXfer(const TwainTriplet& triplet) {
       settings.ResetCurrentFile();
       break;
     case MSG_SET: {
-      if (setup->Format != TWFF_BMP) {
-        const TW_UINT16 failed = Fail(kBadFileFormat, TWCC_BADVALUE);
+      const auto refuse = [&](const char* failureText) {
+        const TW_UINT16 failed = Fail(failureText, TWCC_BADVALUE);
         settings.ResetCurrentFile();
         return failed;
-      }
+      };
+      if (setup->Format != TWFF_BMP) return refuse(kBadFileFormat);
       const std::string name = FileNameOf(*setup);
-      if (!EnsureFileExists(name)) {
-        const TW_UINT16 failed = Fail(kUnableToCreateFile, TWCC_BADVALUE);
-        settings.ResetCurrentFile();
-        return failed;
-      }
-      // Written to the settings file at once: the name outlives the process.
-      settings.SetCurrentFile(name);
+      // Written to the settings file at once, so the name outlives the process. Stored before
+      // the file is made: a name the settings file cannot keep must neither leave the previous
+      // name in place for the next transfer nor leave an empty file behind.
+      if (!settings.SetCurrentFile(name) || !EnsureFileExists(name)) return refuse(kUnableToCreateFile);
       return TWRC_SUCCESS;
     }
     default:  // MSG_GET

@@ -61,6 +61,40 @@ TEST_F(ProfileFileTest, MatchingQuotesAroundAValueAreDropped) {
   EXPECT_EQ(Read("A", "mixed"), "\"x'");
 }
 
+// Values that the ini reading would change (blanks at the ends are trimmed, matching quotes
+// dropped) come back exactly as written, also after a write of another key rewrote the file.
+struct ExactValue {
+  const char* name;
+  std::string value;
+};
+
+const ExactValue kExactValues[] = {
+    {"LeadingBlank", " /scans/a.bmp"},
+    {"TrailingBlank", "/scans/a.bmp "},
+    {"TabsAtBothEnds", "\t/scans/a.bmp\t"},
+    {"OnlyBlanks", "   "},
+    {"InDoubleQuotes", "\"/scans/a.bmp\""},
+    {"InSingleQuotes", "'a'"},
+    {"QuoteThenBlank", "\" "},
+    {"LoneQuote", "\""},
+    {"BlanksInside", "/my scans/a b.bmp"},
+    {"Empty", ""},
+    {"255CharactersWithBlankEnds", " " + std::string(253, 'v') + " "},
+};
+
+class ExactValueTest : public ProfileFileTest, public ::testing::WithParamInterface<ExactValue> {};
+
+TEST_P(ExactValueTest, ReadsBackAsWritten) {
+  const std::string& value = GetParam().value;
+  ASSERT_TRUE(WritePrivateProfileString("FileTransfer", "CurrentFile", value, path_));
+  EXPECT_EQ(Read("FileTransfer", "CurrentFile"), value);
+  ASSERT_TRUE(WritePrivateProfileString("FileTransfer", "DefaultFile", "x", path_));
+  EXPECT_EQ(Read("FileTransfer", "CurrentFile"), value);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, ExactValueTest, ::testing::ValuesIn(kExactValues),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(ProfileFileTest, AtMost255CharactersAreReadBack) {
   const std::string longValue(300, 'v');
   ASSERT_TRUE(WritePrivateProfileString("A", "long", longValue, path_));

@@ -186,6 +186,17 @@ TEST_F(SettingsStoreTest, ResetCurrentFileCopiesTheDefaultFile) {
   EXPECT_EQ(store_.GetCurrentFile(), "/scans/page.bmp");
 }
 
+TEST_F(SettingsStoreTest, SettersSayWhetherTheFileTookTheValue) {
+  ASSERT_TRUE(store_.SetCurrentFile("/scans/a.bmp"));
+  EXPECT_FALSE(store_.SetCurrentFile("/scans/two\nlines.bmp"));
+  EXPECT_EQ(store_.GetCurrentFile(), "/scans/a.bmp");
+
+  const SettingsStore homeless{Path("gone/VELLORAN.ini"), Path("gone/VELLORAN.log"), Path("gone/VELLORANLog.ini"),
+                               Path("gone/VELLORAN.flist")};
+  EXPECT_FALSE(homeless.SetMode(2));
+  EXPECT_FALSE(homeless.ResetCurrentFile());
+}
+
 struct MfpNamesCase {
   const char* name;
   std::string stored;

@@ -136,6 +136,58 @@ TEST_F(MemoryTransfer, LetterPageIn413Strips) {
   EXPECT_EQ(EndTransfer(), 0);
 }
 
+// Rows longer than the fixed buffer sizes: the set-up answer must let an application that
+// sizes its buffer by it receive the page.
+struct WideRowCase {
+  const char* name;
+  uint32_t width;  // 24-bit pixels
+  TW_UINT32 minBufSize;
+  TW_UINT32 preferred;
+  TW_UINT32 maxBufSize;
+};
+
+constexpr WideRowCase kWideRowCases[] = {
+    {"RowAboveTheMinimum", 6000, 18000, 0xFFFF, 0xFFFF},
+    {"RowAboveTheMaximum", 25000, 75000, 75000, 75000},
+};
+
+class WideRows : public TransferSession, public ::testing::WithParamInterface<WideRowCase> {};
+
+TEST_P(WideRows, BuffersOfTheSetUpSizesTakeTheWholePage) {
+  const WideRowCase& wide = GetParam();
+  const std::string first = WritePage("a.png", ColourPage(wide.width, 5, 1));
+  const std::string second = WritePage("b.png", ColourPage(wide.width, 4, 2));
+  Open();
+  // No page yet: nothing to size the buffer by.
+  TW_SETUPMEMXFER setup{};
+  ASSERT_EQ(app.Send(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup), TWRC_SUCCESS);
+  EXPECT_EQ(setup.MinBufSize, 0x4000u);
+  EXPECT_EQ(setup.Preferred, 0xFFFFu);
+  EXPECT_EQ(setup.MaxBufSize, 0xFFFFu);
+
+  ASSERT_EQ(EnableHeadless(), TWRC_SUCCESS);
+  ASSERT_EQ(app.Send(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup), TWRC_SUCCESS);
+  EXPECT_EQ(setup.MinBufSize, wide.minBufSize);
+  EXPECT_EQ(setup.Preferred, wide.preferred);
+  EXPECT_EQ(setup.MaxBufSize, wide.maxBufSize);
+
+  ReceivedPage page;
+  TransferPage(Mechanism::kMemory, page, setup.MinBufSize);
+  ASSERT_FALSE(HasFatalFailure());
+  EXPECT_TRUE(SamePixels(PixelsOfFile(first), page.pixels));
+  EXPECT_EQ(static_cast<TW_UINT16>(EndTransfer()), kNoCount);
+
+  ASSERT_EQ(app.Send(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup), TWRC_SUCCESS);
+  ReceivedPage next;
+  TransferPage(Mechanism::kMemory, next, setup.Preferred);
+  ASSERT_FALSE(HasFatalFailure());
+  EXPECT_TRUE(SamePixels(PixelsOfFile(second), next.pixels));
+  EXPECT_EQ(EndTransfer(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, WideRows, ::testing::ValuesIn(kWideRowCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(MemoryTransfer, BilevelRowsOf1001PixelsTake128Bytes) {
   const std::string path = WritePage("bw.tif", BilevelPage(1001, 20), ImageFormat::Tiff);
   Open();
@@ -272,6 +324,55 @@ TEST_F(FileTransfer, SetUpMessagesAndTheirFailures) {
   const std::string log = Log();
   EXPECT_NE(log.find("Bad file formatBad value error."), std::string::npos);
   EXPECT_NE(log.find("Unable to create fileBad value error."), std::string::npos);
+}
+
+TW_SETUPFILEXFER BmpSetup(const std::string& name) {
+  TW_SETUPFILEXFER setup{};
+  std::strncpy(setup.FileName, name.c_str(), sizeof(setup.FileName) - 1);
+  setup.Format = TWFF_BMP;
+  return setup;
+}
+
+TEST_F(FileTransfer, ANameTheSettingsCannotKeepIsRefusedAndCreatesNothing) {
+  const std::string defaultFile = (environment.Root() / "default.bmp").string();
+  ASSERT_TRUE(platform::WritePrivateProfileString("FileTransfer", "DefaultFile", defaultFile,
+                                                  settings->GetSettingsFilePath()));
+  // An earlier session's file, which this session must not write over.
+  const std::string earlier = (environment.Root() / "earlier.bmp").string();
+  test_support::ScopedEnvironment::WriteFile(earlier, "earlier page");
+  settings->SetCurrentFile(earlier);
+  const std::string path = WritePage("page.png", ColourPage(40, 30));
+  Open();
+  ASSERT_EQ(EnableHeadless(), TWRC_SUCCESS);
+
+  const std::string lineBreak = (environment.Root() / "two\nlines.bmp").string();
+  TW_SETUPFILEXFER setup = BmpSetup(lineBreak);
+  EXPECT_EQ(app.Send(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &setup), TWRC_FAILURE);
+  EXPECT_EQ(app.SourceCondition(), TWCC_BADVALUE);
+  EXPECT_NE(Log().find("Unable to create fileBad value error."), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(lineBreak));
+  EXPECT_EQ(settings->GetCurrentFile(), defaultFile);
+
+  ASSERT_EQ(app.Send(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr), TWRC_XFERDONE);
+  EXPECT_EQ(test_support::ScopedEnvironment::ReadFile(earlier), "earlier page");
+  EXPECT_TRUE(SamePixels(PixelsOfFile(path), PixelsOfFile(defaultFile)));
+}
+
+TEST_F(FileTransfer, BlanksAtTheEndsOfTheNameAreKept) {
+  const std::string path = WritePage("page.png", ColourPage(40, 30));
+  const std::string blanks = (environment.Root() / " blank edges.bmp \t").string();
+  const std::string trimmed = (environment.Root() / " blank edges.bmp").string();
+  Open();
+  ASSERT_EQ(EnableHeadless(), TWRC_SUCCESS);
+  TW_SETUPFILEXFER setup = BmpSetup(blanks);
+  ASSERT_EQ(app.Send(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &setup), TWRC_SUCCESS);
+  TW_SETUPFILEXFER answer{};
+  ASSERT_EQ(app.Send(DG_CONTROL, DAT_SETUPFILEXFER, MSG_GET, &answer), TWRC_SUCCESS);
+  EXPECT_STREQ(answer.FileName, blanks.c_str());
+
+  ASSERT_EQ(app.Send(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr), TWRC_XFERDONE);
+  EXPECT_TRUE(SamePixels(PixelsOfFile(path), PixelsOfFile(blanks)));
+  EXPECT_FALSE(std::filesystem::exists(trimmed));
 }
 
 TEST_F(FileTransfer, EmptyFileNameFailsAndTheStateStays) {
