@@ -83,8 +83,8 @@ class PdfLibrary {
 // Never nullptr; check IsUsable(). Thread-safe.
 std::shared_ptr<PdfLibrary> GetPdfLibrary();
 
-// Drops the process's library object, when the application closes the source; the next use
-// makes a new one. Documents still open keep the object that opened them alive until they are
+// Drops the process's library object, when the application closes the source and when the
+// source is unloaded; the next use makes a new one. Documents still open keep the object that opened them alive until they are
 // closed, so their handles never outlive their library.
 void ReleasePdfLibrary();
 
