@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "InProcessSource.h"
+#include "support/TripletValues.h"
 
 namespace twain_test {
 namespace {
@@ -188,18 +189,11 @@ constexpr ForeignMessageCase kForeignMessages[] = {
 class ForeignMessage : public Dispatch, public ::testing::WithParamInterface<ForeignMessageCase> {};
 
 TEST_P(ForeignMessage, FailsAsBadProtocolWithoutTouchingTheData) {
-  static constexpr TW_UINT32 kGroups[] = {DG_CONTROL, DG_IMAGE, DG_AUDIO};
-  static constexpr TW_UINT16 kTypes[] = {
-      DAT_NULL,         DAT_CAPABILITY,    DAT_EVENT,        DAT_IDENTITY,        DAT_PARENT,
-      DAT_PENDINGXFERS, DAT_SETUPMEMXFER,  DAT_SETUPFILEXFER, DAT_STATUS,         DAT_USERINTERFACE,
-      DAT_XFERGROUP,    DAT_CUSTOMDSDATA,  DAT_CALLBACK,     DAT_IMAGEINFO,       DAT_IMAGELAYOUT,
-      DAT_IMAGEMEMXFER, DAT_IMAGENATIVEXFER, DAT_IMAGEFILEXFER, DAT_PALETTE8,     DAT_EXTIMAGEINFO,
-      DAT_AUDIOINFO,    DAT_ENTRYPOINT};
   // State 6 passes the state check of every transfer and set-up type, so their message check decides.
   EnterState(6);
   const TW_UINT16 msg = GetParam().msg;
-  for (const TW_UINT32 dg : kGroups) {
-    for (const TW_UINT16 dat : kTypes) {
+  for (const TW_UINT32 dg : test_support::kTripletGroups) {
+    for (const TW_UINT16 dat : test_support::kTripletTypes) {
       const bool isEvent = dg == DG_CONTROL && dat == DAT_EVENT && msg == MSG_PROCESSEVENT;
       if (isEvent || FindTripletRule(dg, dat, msg) != nullptr) continue;
       SCOPED_TRACE("DG " + std::to_string(dg) + " DAT " + std::to_string(dat));
