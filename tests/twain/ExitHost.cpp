@@ -68,12 +68,13 @@ DSENTRYPROC SourceEntry(const char* sourcePath) {
   return entry;
 }
 
-// One round of what an application asks while it negotiates; every call logs.
+// One round of questions an open source answers, each logged. None hands memory to the
+// application: a block still on its way when the process ends would count as its leak.
 void CallSource(DSENTRYPROC entry, TW_IDENTITY& application) {
-  TW_CAPABILITY capability{CAP_XFERCOUNT, TWON_DONTCARE16, nullptr};
-  if (entry(&application, DG_CONTROL, DAT_CAPABILITY, MSG_GETCURRENT, &capability) == TWRC_SUCCESS) {
-    std::free(capability.hContainer);
-  }
+  TW_IDENTITY identity{};
+  entry(&application, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity);
+  TW_PENDINGXFERS pending{};
+  entry(&application, DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &pending);
   TW_STATUS status{};
   entry(&application, DG_CONTROL, DAT_STATUS, MSG_GET, &status);
 }
@@ -115,6 +116,11 @@ void Unload(Host& host) {
 
 int main(int argc, char** argv) {
   if (argc != 4) return 2;
+  // OpenMP's runtime, which the camera raw decoder brings in, allocates in its constructor and
+  // never frees that; the manager's identity probe unloads it again along with velloran.ds and
+  // the leak checker then finds the block orphaned. Kept loaded, as an application using OpenMP
+  // keeps it, so that leak detection in the sanitizer build is about velloran.ds's own memory.
+  dlopen("libgomp.so.1", RTLD_NOW | RTLD_NODELETE);
   const std::string mode = argv[1];
   Host host;
   Open(host, argv[2], argv[3]);
