@@ -3,6 +3,8 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/NeverDestroyed.h"
+
 namespace {
 
 // The folder part of a module path, with its trailing "/".
@@ -17,9 +19,11 @@ struct LibraryHolder {
   std::string folder;
 };
 
+// Never destroyed: at process exit the library and poppler behind it may already have destroyed
+// their own statics. The module object releases the library when the source is unloaded.
 LibraryHolder& Holder() {
-  static LibraryHolder holder;
-  return holder;
+  static platform::NeverDestroyed<LibraryHolder> holder;
+  return holder.Get();
 }
 
 }  // namespace

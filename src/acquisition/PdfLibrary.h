@@ -83,9 +83,9 @@ class PdfLibrary {
 // Never nullptr; check IsUsable(). Thread-safe.
 std::shared_ptr<PdfLibrary> GetPdfLibrary();
 
-// Drops the process's library object, when the application closes the source; the next use
-// makes a new one. Documents still open keep the object that opened them alive until they are
-// closed, so their handles never outlive their library.
+// Drops the process's library object, when the application closes the source and when the
+// source is unloaded; the next use makes a new one. Documents still open keep the object that
+// opened them alive until they are closed, so their handles never outlive their library.
 void ReleasePdfLibrary();
 
 // The folder the library is loaded from at the next first use: empty (the default) means the

@@ -40,22 +40,16 @@ Logger::Logger(const char* loggerName, const char* sourceName) : state_(std::mak
 
 const std::string& Logger::Name() const { return state_->name; }
 
-bool Logger::IsDebugEnabled() const {
-  if (!logging_detail::IsLoggingOn()) return false;
-  const auto logger = state_->Resolve();
-  return logger && logger->isDebugEnabled();
-}
+bool Logger::IsDebugEnabled() const { return IsEnabled(Level::Debug); }
+bool Logger::IsErrorEnabled() const { return IsEnabled(Level::Error); }
+bool Logger::IsFatalEnabled() const { return IsEnabled(Level::Fatal); }
 
-bool Logger::IsErrorEnabled() const {
+bool Logger::IsEnabled(Level level) const {
+  if (!logging_detail::IsLoggingOn()) return false;
+  const logging_detail::StatementGate gate;
   if (!logging_detail::IsLoggingOn()) return false;
   const auto logger = state_->Resolve();
-  return logger && logger->isErrorEnabled();
-}
-
-bool Logger::IsFatalEnabled() const {
-  if (!logging_detail::IsLoggingOn()) return false;
-  const auto logger = state_->Resolve();
-  return logger && logger->isFatalEnabled();
+  return logger && logger->isEnabledFor(ToLog4cxx(level));
 }
 
 std::string Logger::Format(const char* format, ...) {
@@ -76,23 +70,26 @@ std::string Logger::Format(const char* format, ...) {
   return std::string(buffer.data(), static_cast<size_t>(length));
 }
 
-void Logger::Write(Level level, const FormatAt& format, const std::string& message) const {
-  const auto logger = state_->Resolve();
-  if (!logger) return;
-  log4cxx::LevelPtr log4cxxLevel;
+log4cxx::LevelPtr Logger::ToLog4cxx(Level level) {
   switch (level) {
     case Level::Debug:
-      log4cxxLevel = log4cxx::Level::getDebug();
-      break;
+      return log4cxx::Level::getDebug();
     case Level::Error:
-      log4cxxLevel = log4cxx::Level::getError();
-      break;
+      return log4cxx::Level::getError();
     case Level::Fatal:
-      log4cxxLevel = log4cxx::Level::getFatal();
-      break;
+      return log4cxx::Level::getFatal();
   }
+  return log4cxx::Level::getOff();
+}
+
+void Logger::Write(Level level, const FormatAt& format, const std::string& message) const {
+  const logging_detail::StatementGate gate;
+  // The process may have started to exit since the level was checked.
+  if (!logging_detail::IsLoggingOn()) return;
+  const auto logger = state_->Resolve();
+  if (!logger) return;
   const log4cxx::spi::LocationInfo location(state_->sourceFile.c_str(), state_->shortSourceFile.c_str(),
                                             format.where.function_name(),
                                             static_cast<int>(format.where.line()));
-  logger->log(log4cxxLevel, message, location);
+  logger->log(ToLog4cxx(level), message, location);
 }

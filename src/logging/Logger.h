@@ -5,6 +5,10 @@
 #include <string>
 #include <type_traits>
 
+namespace log4cxx {
+class Level;
+}
+
 // A format string that remembers where the statement is; converts implicitly from a literal.
 struct FormatAt {
   FormatAt(const char* text, std::source_location where = std::source_location::current())
@@ -16,8 +20,8 @@ struct FormatAt {
 // One named logger of the module's own logger repository, plus the fixed source-file name that
 // every statement of its owner reports (".\Velloran.cpp" for sourceName "Velloran").
 // Statements check the level first: when it is off (always so before ConfigureLogging, after
-// ShutdownLogging and with logging disabled) nothing is formatted. Thread-safe; copies share
-// the underlying logger.
+// ShutdownLogging, with logging disabled and once the process exits) nothing is formatted.
+// Thread-safe, on any thread until the process has ended; copies share the underlying logger.
 class Logger {
  public:
   Logger(const char* loggerName, const char* sourceName);
@@ -68,6 +72,8 @@ class Logger {
     }
   }
   static std::string Format(const char* format, ...);
+  static std::shared_ptr<log4cxx::Level> ToLog4cxx(Level level);
+  bool IsEnabled(Level level) const;
   void Write(Level level, const FormatAt& format, const std::string& message) const;
 
   std::shared_ptr<State> state_;

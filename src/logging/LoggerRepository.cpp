@@ -1,5 +1,7 @@
 #include "logging/LoggerRepository.h"
 
+#include "platform/NeverDestroyed.h"
+
 #include <atomic>
 #include <mutex>
 
@@ -11,11 +13,16 @@ struct RepositorySlot {
   log4cxx::spi::LoggerRepositoryPtr repository;
   std::atomic<bool> loggingOn{false};
   std::atomic<unsigned> generation{0};
+  std::shared_mutex statements;
+  bool stoppedForExit = false;  // guarded by `statements`
 };
 
+// Never destroyed: at process exit log4cxx's statics (APR's pools among them) are destroyed
+// before a repository held here could be, and a repository destroyed after them frees memory
+// that is gone. The repository is dropped explicitly at unload (ShutdownLogging).
 RepositorySlot& Slot() {
-  static RepositorySlot slot;
-  return slot;
+  static platform::NeverDestroyed<RepositorySlot> slot;
+  return slot.Get();
 }
 
 }  // namespace
@@ -40,6 +47,19 @@ void InstallRepository(log4cxx::spi::LoggerRepositoryPtr repository, bool loggin
 log4cxx::spi::LoggerRepositoryPtr CurrentRepository() {
   std::lock_guard lock(Slot().mutex);
   return Slot().repository;
+}
+
+StatementGate::StatementGate() : lock_(Slot().statements) {}
+
+void StopForProcessExit() {
+  std::unique_lock statements(Slot().statements);
+  Slot().stoppedForExit = true;
+  Slot().loggingOn.store(false, std::memory_order_release);
+}
+
+bool IsStoppedForProcessExit() {
+  std::shared_lock statements(Slot().statements);
+  return Slot().stoppedForExit;
 }
 
 }  // namespace logging_detail

@@ -13,6 +13,7 @@
 #include <log4cxx/patternlayout.h>
 #include <log4cxx/propertyconfigurator.h>
 
+#include <cstdlib>
 #include <mutex>
 
 namespace {
@@ -38,11 +39,21 @@ void LogMessageBox(const platform::MessageBoxRequest& request) {
   Logger("MessageBox", "MessageBox").Error("%s: %s", request.caption, request.text);
 }
 
+void StopLoggingAtProcessExit() { logging_detail::StopForProcessExit(); }
+
+// Exit handlers run in the reverse order of their registration, and log4cxx registers the
+// destruction of its statics (APR's termination among them) when it first makes them. Registered
+// once a repository exists, this one runs before those destructors.
+void WatchProcessExit() {
+  static bool watching = false;  // guarded by SetupMutex
+  if (!watching) watching = std::atexit(StopLoggingAtProcessExit) == 0;
+}
+
 }  // namespace
 
 void ConfigureLogging(const SettingsStore& settings) {
   std::lock_guard lock(SetupMutex());
-  if (logging_detail::CurrentRepository()) return;
+  if (logging_detail::CurrentRepository() || logging_detail::IsStoppedForProcessExit()) return;
 
   // A repository of our own: the host application may use log4cxx itself, and its default
   // repository must neither receive our statements nor lose its configuration to ours.
@@ -65,12 +76,14 @@ void ConfigureLogging(const SettingsStore& settings) {
   }
   logging_detail::InstallRepository(hierarchy, loggingOn);
   platform::SetMessageBoxLog(LogMessageBox);
+  WatchProcessExit();
 }
 
 void ShutdownLogging() {
   std::lock_guard lock(SetupMutex());
   const auto repository = logging_detail::CurrentRepository();
-  if (!repository) return;
+  // Once the process exits, log4cxx may have destroyed what a shutdown needs.
+  if (!repository || logging_detail::IsStoppedForProcessExit()) return;
   platform::SetMessageBoxLog(nullptr);
   logging_detail::InstallRepository(nullptr, false);
   repository->shutdown();  // closes and removes every appender, releasing the files

@@ -8,6 +8,9 @@ class SettingsStore;
 // LoggerEnabled off every level is off and nothing is read or written. The repository is
 // private to this module: a host application's own log4cxx configuration is never read or
 // changed. Runs once; later calls do nothing until ShutdownLogging.
+// Once the process starts to exit (a return from main or exit() on any thread), logging is off
+// for good and the repository is left to the end of the process: statements on other threads
+// write nothing, and a set-up or shutdown does nothing.
 void ConfigureLogging(const SettingsStore& settings);
 
 // Closes every appender and drops the repository, at module unload. Loggers created earlier

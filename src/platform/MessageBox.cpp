@@ -1,5 +1,6 @@
 #include "platform/MessageBox.h"
 
+#include "platform/NeverDestroyed.h"
 #include "platform/SystemInfo.h"
 
 #include <mutex>
@@ -14,9 +15,11 @@ struct MessageBoxTargets {
   MessageBoxPresenter log;
 };
 
+// Never destroyed: a message may still be reported while the process exits. Whoever installs a
+// target removes it again.
 MessageBoxTargets& Targets() {
-  static MessageBoxTargets targets;
-  return targets;
+  static NeverDestroyed<MessageBoxTargets> targets;
+  return targets.Get();
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "platform/Sync.h"
 
+#include "platform/NeverDestroyed.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <optional>
@@ -14,9 +16,10 @@ struct WaitHub {
   std::condition_variable changed;
 };
 
+// Never destroyed: a thread may still wait on an event while the process exits.
 WaitHub& Hub() {
-  static WaitHub hub;
-  return hub;
+  static NeverDestroyed<WaitHub> hub;
+  return hub.Get();
 }
 
 std::optional<std::chrono::steady_clock::time_point> DeadlineFor(std::uint32_t timeoutMs) {

@@ -25,6 +25,10 @@ bool IsOldApplication(const TW_IDENTITY& application) {
 }  // namespace
 
 TW_UINT16 TwainDriver::OnCapability(const TwainTriplet& triplet) {
+  // The data of another message need not be a TW_CAPABILITY: it is not read.
+  if (FindTripletRule(triplet.dg, triplet.dat, triplet.msg) == nullptr) {
+    return Fail(failure_text::kCapability, TWCC_BADPROTOCOL);
+  }
   auto* capability = static_cast<TW_CAPABILITY*>(triplet.data);
   const char* messageName = MessageName(triplet.msg);
   TW_UINT16 result = TWRC_FAILURE;

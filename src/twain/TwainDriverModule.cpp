@@ -3,6 +3,7 @@
 #include <cassert>
 #include <exception>
 
+#include "acquisition/PdfLibrary.h"
 #include "logging/LoggingSetup.h"
 #include "settings/SettingsPlacement.h"
 #include "settings/SettingsStore.h"
@@ -22,6 +23,8 @@ CTwainDriverModule::CTwainDriverModule() {
 
 CTwainDriverModule::~CTwainDriverModule() {
   m_driver.reset();
+  // Loaded on behalf of the source; nothing else gives it back before the module goes.
+  ReleasePdfLibrary();
   m_settings.reset();
   if (m_loggingConfigured) ShutdownLogging();
   if (g_currentModule == this) g_currentModule = nullptr;

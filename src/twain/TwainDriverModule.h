@@ -9,8 +9,9 @@ class SettingsStore;
 
 // The module object: lives exactly as long as the data source's shared object
 // is loaded and owns the settings store and the one driver. Built at process
-// attach, destroyed at detach; the destructor deletes the driver first, then the
-// settings, then drops the logging repository.
+// attach, destroyed at detach; the destructor deletes the driver first, releases the PDF
+// library, then deletes the settings and drops the logging repository. When the process exits
+// without unloading the module, the module object is left to the end of the process.
 class CTwainDriverModule {
  public:
   CTwainDriverModule();

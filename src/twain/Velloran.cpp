@@ -63,7 +63,11 @@ TW_UINT16 Velloran::Dispatch(const TwainTriplet& triplet) {
 
 TW_UINT16 Velloran::RouteTriplet(const TwainTriplet& triplet) {
   if (IsFromOtherApplication(triplet.origin)) return TWRC_FAILURE;
-  if (triplet.msg == MSG_PROCESSEVENT) return ProcessEvent(static_cast<TW_EVENT*>(triplet.data));
+  // Only this triplet's data is a TW_EVENT: MSG_PROCESSEVENT with another DG or DAT is routed
+  // like any other triplet, and fails there.
+  if (triplet.dg == DG_CONTROL && triplet.dat == DAT_EVENT && triplet.msg == MSG_PROCESSEVENT) {
+    return ProcessEvent(static_cast<TW_EVENT*>(triplet.data));
+  }
 
   const Route* route = FindRoute(triplet.dg, triplet.dat);
   if (route == nullptr) {

@@ -13,6 +13,7 @@
 
 #include "SessionFixture.h"
 #include "support/BuildPaths.h"
+#include "support/TripletValues.h"
 #include "twain/DataSourceEntry.h"
 #include "twain/TwainDriverModule.h"
 #include "twain/capabilities/CapabilityCatalogue.h"
@@ -101,13 +102,6 @@ class TripletGenerator {
         {nullptr, DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr},
         {nullptr, DG_IMAGE, DAT_IMAGEINFO, MSG_GET, nullptr},
     };
-    static constexpr TW_UINT32 kGroups[] = {DG_CONTROL, DG_IMAGE, DG_AUDIO};
-    static constexpr TW_UINT16 kTypes[] = {
-        DAT_NULL,          DAT_CAPABILITY,      DAT_EVENT,       DAT_IDENTITY,     DAT_PARENT,
-        DAT_PENDINGXFERS,  DAT_SETUPMEMXFER,    DAT_SETUPFILEXFER, DAT_STATUS,     DAT_USERINTERFACE,
-        DAT_XFERGROUP,     DAT_CUSTOMDSDATA,    DAT_CALLBACK,    DAT_IMAGEINFO,    DAT_IMAGELAYOUT,
-        DAT_IMAGEMEMXFER,  DAT_IMAGENATIVEXFER, DAT_IMAGEFILEXFER, DAT_PALETTE8,   DAT_EXTIMAGEINFO,
-        DAT_AUDIOINFO,     DAT_ENTRYPOINT};
     static constexpr TW_UINT16 kMessages[] = {
         MSG_NULL,      MSG_GET,       MSG_GETCURRENT, MSG_GETDEFAULT,  MSG_GETFIRST,   MSG_GETNEXT,
         MSG_SET,       MSG_RESET,     MSG_QUERYSUPPORT, MSG_XFERREADY, MSG_CLOSEDSREQ, MSG_OPENDS,
@@ -119,9 +113,12 @@ class TripletGenerator {
     const int kind = std::uniform_int_distribution<int>(0, 99)(random_);
     if (kind < 40) return Pick(random_, kSession);
     if (kind < 55) return {nullptr, DG_CONTROL, DAT_CAPABILITY, Pick(random_, kCapabilityMessages), nullptr};
-    if (kind < 85) return {nullptr, Pick(random_, kGroups), Pick(random_, kTypes), Pick(random_, kMessages), nullptr};
+    if (kind < 85) {
+      return {nullptr, Pick(random_, test_support::kTripletGroups), Pick(random_, test_support::kTripletTypes),
+              Pick(random_, kMessages), nullptr};
+    }
     std::uniform_int_distribution<unsigned> any16(0, 0xFFFF);
-    return {nullptr, Chance(50) ? Pick(random_, kGroups) : static_cast<TW_UINT32>(random_()),
+    return {nullptr, Chance(50) ? Pick(random_, test_support::kTripletGroups) : static_cast<TW_UINT32>(random_()),
             static_cast<TW_UINT16>(any16(random_)), static_cast<TW_UINT16>(any16(random_)), nullptr};
   }
 

@@ -1,6 +1,8 @@
 // The data source's shared object: its one export and its load and unload.
 // Built into velloran.ds only, never into the static library, so that nothing
 // else that links the TWAIN code runs the process attach.
+#include <atomic>
+#include <cstdlib>
 #include <exception>
 #include <type_traits>
 
@@ -22,7 +24,15 @@ namespace {
 // no static constructor and unloading no static destructor besides these two.
 CTwainDriverModule* g_module = nullptr;
 
+// Set by an exit handler. At process exit every exit handler runs before any destructor
+// function; at an unload the module's exit handlers run after its destructor functions, so
+// this stays false through OnProcessDetach.
+std::atomic<bool> g_processExiting{false};
+
+void NoteProcessExit() { g_processExiting.store(true); }
+
 __attribute__((constructor)) void OnProcessAttach() {
+  std::atexit(NoteProcessExit);
   try {
     g_module = new CTwainDriverModule();
     // Any address inside the module stands for it.
@@ -35,6 +45,9 @@ __attribute__((constructor)) void OnProcessAttach() {
 }
 
 __attribute__((destructor)) void OnProcessDetach() {
+  // The process is ending: what the module owns goes with it. Application threads may still be
+  // inside the source, and the libraries it uses have destroyed their statics already.
+  if (g_processExiting.load()) return;
   delete g_module;
   g_module = nullptr;
 }
