@@ -198,10 +198,11 @@ TEST_P(FtpReplyTest, AnswersWithTheStandardCodeAndKeepsServing) {
 INSTANTIATE_TEST_SUITE_P(Commands, FtpReplyTest, testing::ValuesIn(kReplyCases),
                          [](const testing::TestParamInfo<ReplyCase>& info) { return info.param.name; });
 
-TEST_F(FtpServerTest, ListingsShowTheFolderOverPassiveAndActiveConnections) {
+TEST_F(FtpServerTest, ListingsShowTheFolderSortedWithoutHiddenEntries) {
   fs::create_directories(root() / "in");
   std::ofstream(root() / "in/a.jpg") << "jpeg";
   std::ofstream(root() / "in/b.pdf") << "pdf";
+  std::ofstream(root() / "in/.upload-x") << "partial";
   auto client = LoggedIn();
   const uint16_t dataPort = client->Passive();
   ASSERT_EQ(client->Command("NLST in"), 150);

@@ -307,11 +307,12 @@ FtpOutcome FtpCommandHandler::Eprt(const std::string& argument) {
   if (argument.size() < 2) return Reply(501, "Syntax: EPRT |protocol|address|port|.");
   const auto parts = Split(argument, argument.front());
   if (parts.size() != 5 || !parts[0].empty() || !parts[4].empty()) return Reply(501, "Syntax: EPRT |protocol|address|port|.");
-  if (parts[1] != "1" && parts[1] != "2") return Reply(522, "Network protocol not supported, use (" + ownProtocol + ")");
+  // The data connection uses the control connection's protocol, as PASV and EPSV do.
+  if (parts[1] != ownProtocol) return Reply(522, "Network protocol not supported, use (" + ownProtocol + ")");
   std::error_code error;
   const auto address = asio::ip::make_address(std::string(parts[2]), error);
   const auto port = ParseNumber(parts[3], 5, 65535);
-  if (error || !port || address.is_v4() != (parts[1] == "1")) return Reply(501, "Syntax: EPRT |protocol|address|port|.");
+  if (error || !port || address.is_v4() != state_.local.is_v4()) return Reply(501, "Syntax: EPRT |protocol|address|port|.");
   return UseActive(address, *port, "EPRT");
 }
 
