@@ -1,6 +1,7 @@
 #include "FtpControlConnection.h"
 
 #include <asio/write.hpp>
+#include <cerrno>
 
 #include "ConnectionRegistry.h"
 #include "FtpDataChannel.h"
