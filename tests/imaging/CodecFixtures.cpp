@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "imaging/ImageFixtures.h"
+#include "support/ShellQuoted.h"
 
 namespace fixtures {
 
@@ -446,15 +447,7 @@ Bytes WriteCmykJpeg(uint32_t width, uint32_t height, const std::vector<uint8_t>&
   return out;
 }
 
-namespace {
-
-std::string ShellQuoted(const std::string& text) {
-  std::string out = "'";
-  for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-}  // namespace
+using test_support::ShellQuoted;
 
 Bytes RunConvert(const std::string& arguments) {
   const std::string command = "convert " + arguments;

@@ -3,17 +3,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
+#include "support/ShellQuoted.h"
 
 namespace test_pdf {
-namespace {
-
-std::string ShellQuoted(const std::string& text) {
-  std::string out = "'";
-  for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-}  // namespace
+using test_support::ShellQuoted;
 
 void WriteLockedCopy(const std::filesystem::path& plain, const std::filesystem::path& locked,
                      const std::string& password) {
