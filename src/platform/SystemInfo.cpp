@@ -3,8 +3,10 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 namespace platform {
@@ -42,6 +44,17 @@ std::string TempFolder() {
   if (folder.empty()) return "/tmp";
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   return folder;
+}
+
+int LastSystemError() { return errno; }
+
+std::string FormatLocalTime(const char* format) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local) == nullptr) return {};
+  char text[128] = {};
+  const std::size_t length = std::strftime(text, sizeof(text), format, &local);
+  return std::string(text, length);
 }
 
 std::string SystemErrorText(int code) {

@@ -25,6 +25,13 @@ bool IsWow64Process();
 // The folder for temporary files: $TMPDIR when set and not empty, else /tmp. No trailing "/".
 std::string TempFolder();
 
+// The error code the last failed system call of this thread left (errno), for a caller whose
+// platform function reports failure without a code.
+int LastSystemError();
+
+// The local time now, formatted with strftime's conversions ("%Y-%m-%d_%H-%M-%S").
+std::string FormatLocalTime(const char* format);
+
 // The system's text for an errno-style error code.
 std::string SystemErrorText(int code);
 

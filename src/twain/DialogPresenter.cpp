@@ -2,16 +2,11 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Module.h"
-#include "platform/SystemInfo.h"
+#include "platform/MessageBox.h"
 
 namespace {
 
 constexpr const char* kProgramName = "velloran-ui";
-
-bool IsSetAndNotEmpty(const char* variable) {
-  const auto value = platform::EnvironmentVariable(variable);
-  return value.has_value() && !value->empty();
-}
 
 std::string FolderOf(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -21,9 +16,7 @@ std::string FolderOf(const std::string& path) {
 class UserInterfacePresenter final : public DialogPresenter {
  public:
   std::string Present() override {
-    if (!IsSetAndNotEmpty("DISPLAY") && !IsSetAndNotEmpty("WAYLAND_DISPLAY")) {
-      return "there is no display (DISPLAY and WAYLAND_DISPLAY are unset)";
-    }
+    if (!platform::HasDisplay()) return "there is no display (DISPLAY and WAYLAND_DISPLAY are unset)";
     const std::string program = FolderOf(platform::OwnModulePath()) + "/" + kProgramName;
     if (!platform::RegularFileExists(program)) return "the user interface program " + program + " is missing";
     return "the user interface program " + program + " cannot be started by this version";

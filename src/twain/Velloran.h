@@ -9,6 +9,8 @@
 #include "acquisition/NextImageLoader.h"
 #include "acquisition/PendingImagesList.h"
 #include "logging/Logger.h"
+#include "network/NetworkArrivals.h"
+#include "network/NetworkScanServer.h"
 #include "platform/Sync.h"
 #include "twain/DialogPresenter.h"
 #include "twain/TwainDriver.h"
@@ -33,7 +35,7 @@ class SettingsStore;
 // lock, then the pending list's own lock. MSG_XFERREADY and MSG_CLOSEDSREQ are queued while the
 // lock is held and sent by the same thread as soon as it has released the lock completely, so
 // an application may call the source again from its callback, from any thread.
-class Velloran : public TwainDriver {
+class Velloran : public TwainDriver, private NetworkArrivals {
  public:
   // Values of the internal scan state (SetInternalState).
   static constexpr int kScanIdle = 0;             // no batch, or waiting for the first network image
@@ -91,7 +93,8 @@ class Velloran : public TwainDriver {
   // process unless replaced).
   void SetDialogPresenter(std::unique_ptr<DialogPresenter> presenter) { m_presenter = std::move(presenter); }
 
-  // Stops and releases the network scan source objects; safe in every state.
+  // Stops and releases the network scan source objects; safe in every state. A wait for network
+  // images in progress ends as if cancelled.
   void ReleaseNetworkObjects();
   // How often ReleaseNetworkObjects ran (for tests).
   int NetworkReleaseCount() const { return m_networkReleaseCount; }
@@ -119,8 +122,22 @@ class Velloran : public TwainDriver {
   bool LoadNextImageAfterTransfer();
   // The wait time-out timer's message, with the timer's id.
   void OnWaitImagesTimer(int timerId);
-  // New files have arrived from the network source (the dialog's WM_USER + 200).
+  // New files may have arrived from the network source: collects them from the server, admits
+  // the images, notes the end marker and, as the processing mode says, starts the batch or wakes
+  // the wait. From the server's events and the dialog's WM_USER + 200.
   void AddFTPImageFilesToScan();
+  // A new scan folder and the network server started on it; false when it cannot serve.
+  bool StartFtpServer();
+  // Stops the network server; its scan folder goes when DeleteTempFolders said so.
+  void StopFtpServer();
+  // Inside MSG_ENDXFER of a network batch whose list is exhausted: waits, without the session
+  // lock, for new files, the end marker, the time-out or a cancel. 0: a new current image is
+  // ready; 1: no further image (cancelled, or the marker came and nothing is left); 2: the wait
+  // timed out or failed.
+  int LoadNextImageWithWait();
+  // "Stop waiting": the running wait for network images ends, and with it the batch. Any
+  // thread, without the session lock.
+  void CancelWait();
   // Images still pending in the current batch: the files not moved to yet, plus the page held
   // for the next transfer.
   int PendingCount() const;
@@ -213,8 +230,16 @@ class Velloran : public TwainDriver {
 
   // ---- Scanning ----
   bool IsDiskMode() const;
+  // From the network server's event thread.
+  void OnNetworkFilesArrived() override;
+  // Starts a batch whose files arrive from the network while it runs.
+  void StartNetworkScan();
   PendingImagesList m_pendingImages;
   NextImageLoader m_imageLoader{m_pendingImages, m_settings};  // owns the open file
+  NetworkScanServer m_network{*this};
+  // Arrivals are taken only while the server runs: set by its start, cleared by its stop and
+  // before it is released, which happens without the session lock.
+  std::atomic<bool> m_acceptArrivals{false};
 
   // ---- Session lock ----
   platform::RecursiveCriticalSection m_sessionLock;

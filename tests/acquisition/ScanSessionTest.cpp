@@ -401,12 +401,14 @@ TEST_F(ScanSession, PdfWhoseNameIsNotUtf8IsDelivered) {
   EXPECT_TRUE(Source().CurrentImage()->IsPdf());
 }
 
-TEST_F(ScanSession, NetworkSourcesAskTheApplicationToCloseUntilTheyExist) {
-  settings->SetMode(2);
+// The remote scanner is chosen by its bit of Mode, and is not there yet: the scan ends with the
+// connection error instead of a wait for files that cannot come.
+TEST_F(ScanSession, UnavailableNetworkSourceEndsTheScanWithTheConnectionError) {
+  settings->SetMode(8);
   OpenAndEnable();
   EXPECT_THAT(Notifications(), ElementsAre(MSG_CLOSEDSREQ));
   EXPECT_EQ(Source().State(), 500);
-  EXPECT_NE(Log().find("DEBUG Velloran: StartScan: Starting MFP-FTP processing\n"), std::string::npos);
+  EXPECT_NE(Log().find("ERROR Velloran: There is error during connection to server."), std::string::npos) << Log();
 }
 
 }  // namespace

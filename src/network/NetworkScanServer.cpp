@@ -1,0 +1,64 @@
+#include "network/NetworkScanServer.h"
+
+#include "connectors/CFtpServer.h"
+#include "network/CFtpServerEventsHandler.h"
+#include "platform/StringConversion.h"
+#include "settings/ScanMode.h"
+#include "settings/SettingsStore.h"
+
+namespace {
+
+// Settings are narrow UTF-8 text; a value that is not converts to nothing rather than failing
+// the start with an exception.
+std::u16string Wide(const std::string& text) {
+  try {
+    return platform::NarrowToWide(text);
+  } catch (const platform::StringConversionError&) {
+    return {};
+  }
+}
+
+}  // namespace
+
+NetworkScanServer::NetworkScanServer(NetworkArrivals& arrivals) : arrivals_(arrivals) {}
+
+NetworkScanServer::~NetworkScanServer() { Release(); }
+
+std::unique_ptr<IServer> NetworkScanServer::MakeServer(int mode) const {
+  if (scan_mode::UsesRemoteScanner(mode)) {
+    logger_.Error("StartFtpServer: the remote scanner connection is not available in this version");
+    return nullptr;
+  }
+  return std::make_unique<CFtpServer>();
+}
+
+bool NetworkScanServer::Start(const SettingsStore& settings) {
+  logger_.Debug("StartFtpServer: Starting FTP Server");
+  const std::string folder = folders_.PrepareNext(settings);
+  if (!server_) {
+    sink_ = std::make_unique<CFtpServerEventsHandler>(arrivals_);
+    server_ = MakeServer(settings.GetMode());
+    if (!server_) return false;
+    server_->Subscribe(sink_.get());
+  }
+  const std::string user = settings.GetFtpUser();
+  const int port = settings.GetFtpServerPort();
+  logger_.Debug("Either FTPServer or SSConnector is going to start with  Folder %s, User %s, Port %d", folder, user,
+                port);
+  return server_->Start(platform::FileNameToWide(folder), Wide(user), Wide(settings.GetFtpPassword()), port);
+}
+
+void NetworkScanServer::Stop() {
+  if (server_) server_->Stop();
+  folders_.DeleteCurrentIfFlagged();
+}
+
+void NetworkScanServer::Release() {
+  Stop();
+  server_.reset();
+  sink_.reset();
+}
+
+void NetworkScanServer::CollectReceivedFiles(std::vector<std::string>& files) {
+  if (server_) server_->GetReceivedFiles(files);
+}

@@ -1,0 +1,306 @@
+// MFP scans end to end: velloran.ds through the test manager as an application drives it, and
+// curl uploading to the source's own FTP server over loopback while the application receives.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <future>
+#include <string>
+#include <vector>
+
+#include "imaging/CxImage.h"
+#include "platform/SystemInfo.h"
+#include "session/Polling.h"
+#include "settings/SettingsStore.h"
+#include "support/ScopedEnvironment.h"
+#include "support/ShellQuoted.h"
+#include "support/SourceSettings.h"
+#include "support/TwainSession.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using session_test::WaitUntil;
+using test_support::ShellQuoted;
+
+constexpr const char* kUser = "scanner";
+constexpr const char* kPassword = "Pa55word";
+constexpr const char* kMarker = "SCANFINISHEDMARKER.MRK";
+
+// A socket bound to a free loopback port, kept open as long as the object lives when asked to.
+class LoopbackPort {
+ public:
+  explicit LoopbackPort(bool listen) {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    if (listen) {
+      ::listen(fd_, 1);
+    } else {
+      close(fd_);
+      fd_ = -1;
+    }
+  }
+  LoopbackPort(const LoopbackPort&) = delete;
+  LoopbackPort& operator=(const LoopbackPort&) = delete;
+  ~LoopbackPort() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int Port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+class MfpScan : public ::testing::Test {
+ protected:
+  // The processing mode and time-out are read when the source loads: a test sets them first.
+  void Configure(int processingMode, int timeoutMs, bool deleteTempFolders = false) {
+    settings->SetLoggerEnabled(true);
+    settings->SetAlwaysShowUI(false);
+    settings->SetMode(2);
+    settings->SetCurrentDirectory(root);
+    settings->WriteString("Directory", "DeleteTempFolders", deleteTempFolders ? "1" : "0");
+    settings->WriteString("FtpServer", "FtpServerPort", std::to_string(port));
+    settings->WriteString("FtpServer", "FtpUser", kUser);
+    settings->WriteString("FtpServer", "FtpPassword", kPassword);
+    settings->WriteString("ProcessingManager", "ProcessingMode", std::to_string(processingMode));
+    settings->WriteString("ProcessingManager", "ProcessingModeTimeout", std::to_string(timeoutMs));
+  }
+
+  void OpenAndEnable() {
+    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    ASSERT_EQ(app.OpenSource(), TWRC_SUCCESS);
+    Enable();
+  }
+  void Enable() {
+    TW_USERINTERFACE ui{TW_FALSE, TW_FALSE, nullptr};
+    ASSERT_EQ(app.Send(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+  }
+  bool Disable() {
+    TW_USERINTERFACE ui{};
+    return app.Send(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui) == TWRC_SUCCESS;
+  }
+  TW_INT16 EndXfer() {
+    TW_PENDINGXFERS pending{};
+    EXPECT_EQ(app.Send(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending), TWRC_SUCCESS);
+    return pending.Count;
+  }
+  // Width of the page the source offers now; -1 when it offers none.
+  int OfferedWidth() {
+    TW_IMAGEINFO info{};
+    return app.Send(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info) == TWRC_SUCCESS ? info.ImageWidth : -1;
+  }
+  bool NativeTransfer() {
+    TW_HANDLE handle = nullptr;
+    const bool done = app.Send(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle) == TWRC_XFERDONE;
+    std::free(handle);
+    return done;
+  }
+
+  // A page of this width as a PNG file to upload.
+  std::string Page(int width) {
+    const std::string path = (environment.Root() / ("page" + std::to_string(width) + ".png")).string();
+    CxImage image;
+    image.Create(static_cast<uint32_t>(width), 10, 24);
+    image.SaveFile(path, ImageFormat::Png);
+    return path;
+  }
+  std::string Text(const std::string& name, const std::string& content) {
+    const std::string path = (environment.Root() / name).string();
+    test_support::ScopedEnvironment::WriteFile(path, content);
+    return path;
+  }
+  // curl as an MFP uses the server: log in, store the file, log out. True when it was stored.
+  bool Upload(const std::string& local, const std::string& remoteName) const {
+    const std::string url = "ftp://" + std::string(kUser) + ":" + kPassword + "@127.0.0.1:" + std::to_string(port) +
+                            "/" + remoteName;
+    const std::string command = "curl -s -S --max-time 20 -T " + ShellQuoted(local) + " " + ShellQuoted(url);
+    return std::system(command.c_str()) == 0;
+  }
+  bool WaitForReceived(std::size_t count) {
+    return WaitUntil([&] { return app.Received().size() >= count; });
+  }
+  std::string Log() const { return test_support::ScopedEnvironment::ReadFile(settings->GetLogFilePath()); }
+  bool WaitForLog(const std::string& text) {
+    return WaitUntil([&] { return Log().find(text) != std::string::npos; });
+  }
+  std::vector<std::filesystem::path> ScanFolders() const {
+    std::vector<std::filesystem::path> folders;
+    for (const auto& entry : std::filesystem::directory_iterator(root)) folders.push_back(entry.path());
+    return folders;
+  }
+
+  test_support::ScopedEnvironment environment;
+  std::unique_ptr<SettingsStore> settings = test_support::PrepareSourceSettings();
+  const std::string root = (environment.Root() / "mfp").string();
+  const int port = LoopbackPort(/*listen=*/false).Port();
+  test_support::TestDsm dsm;
+  test_support::TwainSession app{dsm, "MFP application"};
+};
+
+// Processing mode 0: the first page is offered as soon as it has arrived, and the next MSG_ENDXFER
+// waits for the uploads that follow, until the end marker.
+TEST_F(MfpScan, FirstPageIsOfferedAtOnceAndTheRestAsTheyArrive) {
+  Configure(/*processingMode=*/0, /*timeoutMs=*/0);
+  OpenAndEnable();
+  EXPECT_THAT(app.Received(), IsEmpty());
+  ASSERT_TRUE(Upload(Page(21), "a.png"));
+  ASSERT_TRUE(WaitForReceived(1));
+  EXPECT_THAT(app.Received(), ElementsAre(MSG_XFERREADY));
+  EXPECT_EQ(OfferedWidth(), 21);
+  ASSERT_TRUE(NativeTransfer());
+
+  auto uploads = std::async(std::launch::async, [&] {
+    return Upload(Page(22), "b.png") && Upload(Text("end", ""), kMarker);
+  });
+  EXPECT_EQ(EndXfer(), -1);
+  EXPECT_EQ(OfferedWidth(), 22);
+  EXPECT_EQ(EndXfer(), 0);
+  EXPECT_TRUE(uploads.get());
+  EXPECT_TRUE(Disable());
+}
+
+// Processing mode 1: nothing is offered until the end marker, then the pages in upload order.
+TEST_F(MfpScan, ModeOneWaitsForTheEndMarker) {
+  Configure(/*processingMode=*/1, /*timeoutMs=*/0);
+  OpenAndEnable();
+  ASSERT_TRUE(Upload(Page(31), "a.png"));
+  ASSERT_TRUE(Upload(Page(32), "b.png"));
+  ASSERT_TRUE(Upload(Text("notes.txt", "not a page"), "notes.txt"));
+  // The text file's arrival comes after both pages': once it is in, both pages were seen.
+  ASSERT_TRUE(WaitForLog("AddFTPImageFilesToScan: Adding " + root));
+  ASSERT_TRUE(WaitForLog("/notes.txt\n"));
+  EXPECT_THAT(app.Received(), IsEmpty());
+
+  ASSERT_TRUE(Upload(Text("end", ""), kMarker));
+  ASSERT_TRUE(WaitForReceived(1));
+  EXPECT_EQ(OfferedWidth(), 31);
+  EXPECT_EQ(EndXfer(), -1);
+  EXPECT_EQ(OfferedWidth(), 32);
+  EXPECT_EQ(EndXfer(), 0);
+}
+
+// Processing mode 1 with a time-out: the batch starts with what has arrived when the time-out
+// passes, and what comes later is too late.
+TEST_F(MfpScan, TimeOutStartsTheBatchAndLaterFilesAreTooLate) {
+  Configure(/*processingMode=*/1, /*timeoutMs=*/300);
+  OpenAndEnable();
+  ASSERT_TRUE(Upload(Page(41), "a.png"));
+  ASSERT_TRUE(WaitForReceived(1));
+  EXPECT_EQ(OfferedWidth(), 41);
+  ASSERT_TRUE(Upload(Page(42), "b.png"));
+  ASSERT_TRUE(WaitForLog("AddFTPImageFilesToScan: Too late, new images will be discarded"));
+  EXPECT_EQ(EndXfer(), 0);
+  EXPECT_THAT(app.Received(), ElementsAre(MSG_XFERREADY));
+}
+
+// A file that is no page wakes the waiting MSG_ENDXFER, which goes on waiting for a page.
+TEST_F(MfpScan, FileThatIsNoPageWakesTheWaitWhichGoesOn) {
+  Configure(/*processingMode=*/0, /*timeoutMs=*/0);
+  OpenAndEnable();
+  ASSERT_TRUE(Upload(Page(51), "a.png"));
+  ASSERT_TRUE(WaitForReceived(1));
+  auto uploads = std::async(std::launch::async, [&] {
+    return Upload(Text("broken.png", "no picture"), "broken.png") &&
+           WaitForLog("LoadNextImageWithWait: Incoming image is invalid, continue to wait") &&
+           Upload(Page(52), "b.png") && Upload(Text("end", ""), kMarker);
+  });
+  EXPECT_EQ(EndXfer(), -1);
+  EXPECT_EQ(OfferedWidth(), 52);
+  EXPECT_EQ(EndXfer(), 0);
+  EXPECT_TRUE(uploads.get());
+}
+
+// With CAP_XFERCOUNT 1 the batch ends after one page, without waiting for more.
+TEST_F(MfpScan, TransferCountOfOneEndsWithoutWaiting) {
+  Configure(/*processingMode=*/0, /*timeoutMs=*/0);
+  ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+  ASSERT_EQ(app.OpenSource(), TWRC_SUCCESS);
+  auto* value = static_cast<TW_ONEVALUE*>(std::calloc(1, sizeof(TW_ONEVALUE)));
+  value->ItemType = TWTY_INT16;
+  value->Item = 1;
+  TW_CAPABILITY count{CAP_XFERCOUNT, TWON_ONEVALUE, value};
+  ASSERT_EQ(app.Send(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &count), TWRC_SUCCESS);
+  std::free(value);
+  Enable();
+  ASSERT_TRUE(Upload(Page(61), "a.png"));
+  ASSERT_TRUE(WaitForReceived(1));
+  ASSERT_TRUE(NativeTransfer());
+  EXPECT_EQ(EndXfer(), 0);
+  TW_CAPABILITY reset{CAP_XFERCOUNT, TWON_DONTCARE16, nullptr};
+  ASSERT_TRUE(Disable());
+  EXPECT_EQ(app.Send(DG_CONTROL, DAT_CAPABILITY, MSG_RESET, &reset), TWRC_SUCCESS);
+  std::free(reset.hContainer);
+}
+
+// A port that another program holds: the user is told, and the application asked to close.
+TEST_F(MfpScan, PortInUseEndsTheScanWithTheConnectionError) {
+  const LoopbackPort taken(/*listen=*/true);
+  Configure(/*processingMode=*/0, /*timeoutMs=*/0);
+  settings->WriteString("FtpServer", "FtpServerPort", std::to_string(taken.Port()));
+  OpenAndEnable();
+  EXPECT_THAT(app.Received(), ElementsAre(MSG_CLOSEDSREQ));
+  EXPECT_NE(Log().find("ERROR Velloran: There is error during connection to server. Please check if you have "
+                       "entered correct settings and server is available through network\n"),
+            std::string::npos)
+      << Log();
+}
+
+// Closing the source while MSG_ENDXFER waits for files ends the wait; the batch ends.
+TEST_F(MfpScan, ClosingTheSourceEndsAWait) {
+  Configure(/*processingMode=*/0, /*timeoutMs=*/0);
+  OpenAndEnable();
+  ASSERT_TRUE(Upload(Page(71), "a.png"));
+  ASSERT_TRUE(WaitForReceived(1));
+  auto close = std::async(std::launch::async, [&] {
+    return WaitForLog("LoadNextImageWithWait: wait begins") && app.Send(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS,
+                                                                          &app.Source()) == TWRC_FAILURE;
+  });
+  EXPECT_EQ(EndXfer(), 0);
+  EXPECT_TRUE(close.get()) << "a source in state 6 cannot be closed, but its network objects go";
+  EXPECT_TRUE(Disable());
+}
+
+struct FolderCase {
+  const char* name;
+  bool deleteTempFolders;
+  std::size_t foldersAfterTwoScans;
+};
+
+class ScanFolderDeletion : public MfpScan, public ::testing::WithParamInterface<FolderCase> {};
+
+// Each scan receives into a folder of its own named from the time; the previous one goes at the
+// next start only when DeleteTempFolders says so.
+TEST_P(ScanFolderDeletion, FollowsDeleteTempFolders) {
+  Configure(/*processingMode=*/0, /*timeoutMs=*/0, GetParam().deleteTempFolders);
+  OpenAndEnable();
+  ASSERT_EQ(ScanFolders().size(), 1u);
+  const std::string first = ScanFolders().front().filename().string();
+  EXPECT_THAT(first, ::testing::MatchesRegex("[0-9]{4}-[0-9]{2}-[0-9]{2}_[0-9]{2}-[0-9]{2}-[0-9]{2}"));
+  ASSERT_TRUE(Disable());
+  // Folders are named to the second: the next scan must start in another one.
+  const std::string started = platform::FormatLocalTime("%Y-%m-%d_%H-%M-%S");
+  ASSERT_TRUE(WaitUntil([&] { return platform::FormatLocalTime("%Y-%m-%d_%H-%M-%S") != started; }));
+  Enable();
+  EXPECT_EQ(ScanFolders().size(), GetParam().foldersAfterTwoScans);
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, ScanFolderDeletion,
+                         ::testing::Values(FolderCase{"Kept", false, 2u}, FolderCase{"Deleted", true, 1u}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
