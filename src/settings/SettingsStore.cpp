@@ -5,6 +5,8 @@
 
 #include <climits>
 #include <cstdlib>
+#include <random>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -62,7 +64,7 @@ constexpr Key kPageNumber{"DevMode", "PageNumber", "0"};
 constexpr Key kFtpServer{"FtpServer", "FtpServer", ""};
 constexpr Key kFtpServerPort{"FtpServer", "FtpServerPort", "888"};
 constexpr Key kFtpUser{"FtpServer", "FtpUser", "vs"};
-constexpr Key kFtpPassword{"FtpServer", "FtpPassword", "417"};
+constexpr Key kFtpPassword{"FtpServer", "FtpPassword", ""};  // none built in: see GetFtpPassword
 // [MFP]
 constexpr Key kMfpName{"MFP", "MfpName", ""};
 constexpr Key kMfpNames{"MFP", "MfpNames", ""};
@@ -224,7 +226,27 @@ bool SettingsStore::SetPageNumber(int value) const { return WriteInt(*this, kPag
 std::string SettingsStore::GetFtpServerHost() const { return Read(*this, kFtpServer); }
 int SettingsStore::GetFtpServerPort() const { return ReadInt(*this, kFtpServerPort); }
 std::string SettingsStore::GetFtpUser() const { return Read(*this, kFtpUser); }
-std::string SettingsStore::GetFtpPassword() const { return Read(*this, kFtpPassword); }
+std::string SettingsStore::GetFtpPassword() const {
+  // No stored value can hold a line break: this default means "nothing stored".
+  constexpr const char* kAbsent = "\n";
+  std::string password = ReadString(kFtpPassword.section, kFtpPassword.name, kAbsent);
+  if (password != kAbsent) return password;
+  // A built-in password would be the same on every installation, and the server listens on
+  // every interface: each installation makes its own, once.
+  password = MakeFtpPassword();
+  Write(*this, kFtpPassword, password);
+  return password;
+}
+
+std::string SettingsStore::MakeFtpPassword() {
+  // Letters and digits only: every MFP panel can type them.
+  static constexpr std::string_view kAlphabet = "ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz23456789";
+  std::random_device entropy;
+  std::uniform_int_distribution<std::size_t> pick(0, kAlphabet.size() - 1);
+  std::string password(12, ' ');
+  for (char& c : password) c = kAlphabet[pick(entropy)];
+  return password;
+}
 std::string SettingsStore::GetFtpServerAddress() const {
   std::string host = GetFtpServerHost();
   if (host.empty()) host = GetLocalIpAddress();

@@ -99,7 +99,10 @@ class SettingsStore {
   std::string GetFtpServerHost() const;  // key FtpServer; empty means this computer
   int GetFtpServerPort() const;
   std::string GetFtpUser() const;
+  // When none is stored, a new random one is made and stored first.
   std::string GetFtpPassword() const;
+  // Twelve letters and digits from the system's random source.
+  static std::string MakeFtpPassword();
   // The address an MFP uploads to: the FtpServer host (or GetLocalIpAddress() when it is
   // empty), ":" and the port.
   std::string GetFtpServerAddress() const;

@@ -3,6 +3,7 @@
 #include "settings/SettingsStore.h"
 #include "support/ScopedEnvironment.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -85,7 +86,6 @@ TEST_F(SettingsPlacementTest, FirstLoadWithoutAnyFileReadsEveryDefault) {
   EXPECT_EQ(s.GetFtpServerHost(), "");
   EXPECT_EQ(s.GetFtpServerPort(), 888);
   EXPECT_EQ(s.GetFtpUser(), "vs");
-  EXPECT_EQ(s.GetFtpPassword(), "417");
   EXPECT_EQ(s.GetMfpName(), "");
   EXPECT_TRUE(s.GetMfpNames().empty());
   EXPECT_EQ(s.GetMfpTemplateName(), "");
@@ -97,6 +97,18 @@ TEST_F(SettingsPlacementTest, FirstLoadWithoutAnyFileReadsEveryDefault) {
   EXPECT_TRUE(s.GetXeroxStopMarkerEnable());
   // Reading creates nothing.
   EXPECT_TRUE(UserFolderNames().empty());
+}
+
+// No password is built in: one installation's would be every installation's. The first read
+// makes one of twelve letters and digits and stores it; a stored one is kept as it is.
+TEST_F(SettingsPlacementTest, FtpPasswordIsMadeForEachInstallationAndKept) {
+  const auto first = PlaceSettingsFiles("VELLORAN");
+  const std::string password = first->GetFtpPassword();
+  EXPECT_THAT(password, ::testing::MatchesRegex("[A-Za-z0-9]{12}"));
+  EXPECT_EQ(PlaceSettingsFiles("VELLORAN")->GetFtpPassword(), password);
+  EXPECT_NE(SettingsStore::MakeFtpPassword(), SettingsStore::MakeFtpPassword());
+  first->WriteString("FtpServer", "FtpPassword", "chosen");
+  EXPECT_EQ(first->GetFtpPassword(), "chosen");
 }
 
 TEST_F(SettingsPlacementTest, FirstLoadCopiesTheInstalledDefaultsButNoExistingLogConfiguration) {
