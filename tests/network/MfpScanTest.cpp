@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/ScanFixture.h"
 #include "imaging/CxImage.h"
 #include "platform/SystemInfo.h"
 #include "session/Polling.h"
@@ -64,6 +65,14 @@ class LoopbackPort {
   int fd_ = -1;
   int port_ = 0;
 };
+
+// curl as an MFP uses the server: log in, store the file, log out. True when it was stored.
+bool UploadTo(int port, const std::string& local, const std::string& remoteName) {
+  const std::string url =
+      "ftp://" + std::string(kUser) + ":" + kPassword + "@127.0.0.1:" + std::to_string(port) + "/" + remoteName;
+  const std::string command = "curl -s -S --max-time 20 -T " + ShellQuoted(local) + " " + ShellQuoted(url);
+  return std::system(command.c_str()) == 0;
+}
 
 class MfpScan : public ::testing::Test {
  protected:
@@ -124,12 +133,8 @@ class MfpScan : public ::testing::Test {
     test_support::ScopedEnvironment::WriteFile(path, content);
     return path;
   }
-  // curl as an MFP uses the server: log in, store the file, log out. True when it was stored.
   bool Upload(const std::string& local, const std::string& remoteName) const {
-    const std::string url = "ftp://" + std::string(kUser) + ":" + kPassword + "@127.0.0.1:" + std::to_string(port) +
-                            "/" + remoteName;
-    const std::string command = "curl -s -S --max-time 20 -T " + ShellQuoted(local) + " " + ShellQuoted(url);
-    return std::system(command.c_str()) == 0;
+    return UploadTo(port, local, remoteName);
   }
   bool WaitForReceived(std::size_t count) {
     return WaitUntil([&] { return app.Received().size() >= count; });
@@ -302,5 +307,40 @@ TEST_P(ScanFolderDeletion, FollowsDeleteTempFolders) {
 INSTANTIATE_TEST_SUITE_P(Settings, ScanFolderDeletion,
                          ::testing::Values(FolderCase{"Kept", false, 2u}, FolderCase{"Deleted", true, 1u}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// "Stop waiting" while MSG_ENDXFER waits: the batch ends, the server stops and, with
+// DeleteTempFolders, its scan folder goes. Inside the test process, where the wait dialog's
+// button is CancelWait.
+class StopWaiting : public acquisition_test::ScanSession {};
+
+TEST_F(StopWaiting, EndsTheBatchAndStopsTheServer) {
+  const int port = LoopbackPort(/*listen=*/false).Port();
+  const std::string root = (environment.Root() / "mfp").string();
+  settings->SetMode(2);
+  settings->SetCurrentDirectory(root);
+  settings->WriteString("Directory", "DeleteTempFolders", "1");
+  settings->WriteString("FtpServer", "FtpServerPort", std::to_string(port));
+  settings->WriteString("FtpServer", "FtpUser", kUser);
+  settings->WriteString("FtpServer", "FtpPassword", kPassword);
+  OpenAndEnable();
+  const std::string page = (environment.Root() / "page.png").string();
+  CxImage image;
+  ASSERT_TRUE(image.Create(12, 10, 24));
+  ASSERT_TRUE(image.SaveFile(page, ImageFormat::Png));
+  ASSERT_TRUE(UploadTo(port, page, "a.png"));
+  ASSERT_TRUE(WaitUntil([&] { return !Notifications().empty(); }));
+  ASSERT_EQ(std::distance(std::filesystem::directory_iterator(root), {}), 1);
+
+  auto stop = std::async(std::launch::async, [&] {
+    if (!WaitUntil([&] { return Log().find("LoadNextImageWithWait: wait begins") != std::string::npos; })) return;
+    Source().CancelWait();
+  });
+  EXPECT_EQ(EndXfer(), 0);
+  stop.get();
+  EXPECT_EQ(Source().InternalState(), Velloran::kScanIdle);
+  EXPECT_EQ(Source().State(), 500);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root), {}), 0) << "the scan folder went";
+  EXPECT_FALSE(UploadTo(port, page, "b.png")) << "the server stopped";
+}
 
 }  // namespace
