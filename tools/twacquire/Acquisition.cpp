@@ -100,7 +100,7 @@ bool Acquisition::Run() {
   while (running) {
     const std::optional<TW_UINT16> msg = application_.WaitForNotification(waitMs);
     if (!msg) {
-      if (pages_ == 0) {
+      if (pages_ == 0 && !Interrupted()) {
         error_ = "the source offered no page within " + std::to_string(options_.waitSeconds) + " s";
         ok = false;
       }
@@ -121,8 +121,9 @@ bool Acquisition::Run() {
       break;
     }
     // With its dialog shown the user may start another batch; else one batch is the run.
-    running = options_.showUi;
+    running = options_.showUi && !Interrupted();
   }
+  if (Interrupted()) note_ = "interrupted; " + std::to_string(pages_) + (pages_ == 1 ? " page" : " pages") + " kept";
   seconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   TW_USERINTERFACE ui{};
   const TW_UINT16 rc = application_.Send(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
@@ -160,8 +161,7 @@ Acquisition::PageOutcome Acquisition::TransferPage() {
   if (!transferred) return PageOutcome::kFailed;
 
   ++pages_;
-  TW_INT16 count = 0;
-  if (!EndTransfer(count)) return PageOutcome::kFailed;
+  // Reported before MSG_ENDXFER, which may wait long for the next page.
   if (onPage_) {
     PageReport report;
     report.number = pages_;
@@ -170,6 +170,8 @@ Acquisition::PageOutcome Acquisition::TransferPage() {
     report.elapsedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     onPage_(report);
   }
+  TW_INT16 count = 0;
+  if (!EndTransfer(count)) return PageOutcome::kFailed;
   return count != 0 ? PageOutcome::kMorePages : PageOutcome::kBatchEnded;
 }
 
@@ -256,14 +258,30 @@ bool Acquisition::TransferFile() {
   return false;
 }
 
+void Acquisition::Interrupt() {
+  breaker_.Interrupt();
+  application_.StopWaiting();
+}
+
 bool Acquisition::EndTransfer(TW_INT16& count) {
   TW_PENDINGXFERS pending{};
-  const TW_UINT16 rc = application_.Send(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending);
+  TW_UINT16 rc = TWRC_FAILURE;
+  const bool broken = breaker_.Run(std::chrono::seconds(options_.waitSeconds), [&] {
+    rc = application_.Send(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending);
+  });
   if (rc != TWRC_SUCCESS) {
     Fail("MSG_ENDXFER", rc);
     return false;
   }
   count = static_cast<TW_INT16>(pending.Count);
+  if (broken && !Interrupted()) {
+    note_ = "no further page within " + std::to_string(options_.waitSeconds) + " s";
+  }
+  // A page that came as the wait was broken is not taken: the batch ends here.
+  if ((broken || Interrupted()) && count != 0) {
+    application_.Send(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending);
+    count = 0;
+  }
   return true;
 }
 

@@ -151,11 +151,20 @@ std::string UsageText() {
          "  --count N             pages to transfer (CAP_XFERCOUNT; -1: all)\n"
          "  --show-ui             ask the source to show its dialog\n"
          "  --out FOLDER          where the pages go (default: out)\n"
-         "  --wait SECONDS        how long to wait for the source to offer a page\n"
-         "                        (default: 60; 0: no limit)\n"
+         "  --wait SECONDS        how long to wait for each page: the first one after the\n"
+         "                        source is enabled, and each further one while the source\n"
+         "                        waits for it (a multifunction printer's uploads); then the\n"
+         "                        session ends with the pages received (default: 60; 0: no\n"
+         "                        limit)\n"
          "  --quiet               no line per page, only the summary\n"
          "  --identity            print the source's identity and stop\n"
-         "  -h, --help            show this text\n";
+         "  -h, --help            show this text\n"
+         "\n"
+         "Ctrl-C (or SIGTERM) ends the session cleanly: a wait for pages is given up, the\n"
+         "pages written stay, and the summary is printed.\n"
+         "\n"
+         "Exit status: 0 when the session ended normally, 1 when it failed, 2 for a wrong\n"
+         "command line, 130 after Ctrl-C (143 after SIGTERM).\n";
 }
 
 }  // namespace twacquire

@@ -101,16 +101,32 @@ TW_UINT16 TwainApplication::Send(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_
 
 std::optional<TW_UINT16> TwainApplication::WaitForNotification(int timeoutMs) {
   std::unique_lock lock(notificationsLock_);
-  const auto arrived = [this] { return !notifications_.empty(); };
+  const auto arrived = [this] { return !notifications_.empty() || stopWaiting_; };
   if (timeoutMs <= 0) {
     notificationArrived_.wait(lock, arrived);
   } else if (!notificationArrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                             arrived)) {
     return std::nullopt;
   }
+  if (stopWaiting_) return std::nullopt;
   const TW_UINT16 msg = notifications_.front();
   notifications_.pop_front();
   return msg;
+}
+
+void TwainApplication::StopWaiting() {
+  {
+    std::lock_guard lock(notificationsLock_);
+    stopWaiting_ = true;
+  }
+  notificationArrived_.notify_all();
+}
+
+void TwainApplication::BreakSourceWait() const {
+  // Copies: the manager takes writable identities, and the blocked thread owns the members.
+  TW_IDENTITY application = application_;
+  TW_IDENTITY source = source_;
+  manager_.Entry(&application, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &source);
 }
 
 TW_UINT16 TwainApplication::OnNotification(TW_IDENTITY*, TW_IDENTITY*, TW_UINT32, TW_UINT16, TW_UINT16 msg,

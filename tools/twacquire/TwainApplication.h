@@ -38,6 +38,13 @@ class TwainApplication {
   // The next notification of the source (MSG_XFERREADY, MSG_CLOSEDSREQ, ...),
   // waiting up to `timeoutMs` (0: without limit); nullopt when none arrived.
   std::optional<TW_UINT16> WaitForNotification(int timeoutMs);
+  // Ends the wait of WaitForNotification, and every later one, at once; from any thread.
+  void StopWaiting();
+
+  // Asks the source, from another thread than the one blocked in a call to it, to give up a wait
+  // for pages (MSG_CLOSEDS, which fails while a transfer is pending but ends the wait). Changes
+  // nothing of this object.
+  void BreakSourceWait() const;
 
   // "<what> failed (return code n): <condition text> (condition code c)", the condition asked
   // from the source.
@@ -59,6 +66,7 @@ class TwainApplication {
   std::mutex notificationsLock_;
   std::condition_variable notificationArrived_;
   std::deque<TW_UINT16> notifications_;
+  bool stopWaiting_ = false;
 };
 
 }  // namespace twacquire

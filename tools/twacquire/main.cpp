@@ -1,6 +1,7 @@
 // twacquire: a TWAIN application for the command line. Opens a data source through the data
 // source manager, acquires its pages with native, memory or file transfer and writes each one
 // as a BMP file, with a line per page and a summary at the end.
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -17,6 +18,7 @@
 #include "ResourceUsage.h"
 #include "TwainApplication.h"
 #include "platform/FileSystem.h"
+#include "platform/InterruptSignals.h"
 #include "platform/Module.h"
 
 namespace {
@@ -98,12 +100,22 @@ int Run(const twacquire::Options& options) {
   twacquire::BmpFolderSink sink(folder.string());
   twacquire::Acquisition acquisition(application, options, sink);
   if (!options.quiet) acquisition.OnPage(PrintPage);
-  const bool acquired = acquisition.Run();
+  // Ctrl-C ends the session as the source allows, keeping the pages written.
+  std::atomic<int> interruption{0};
+  bool acquired = false;
+  {
+    const platform::InterruptSignals signals([&](int signal) {
+      interruption = signal;
+      acquisition.Interrupt();
+    });
+    acquired = acquisition.Run();
+  }
   if (!acquisition.Note().empty()) std::cout << "Note: " << acquisition.Note() << '\n';
   PrintSummary(acquisition);
   if (!acquired) return Fail(acquisition.Error());
   if (!application.CloseSource() || !application.CloseManager()) return Fail(application.LastError());
-  return 0;
+  // As a shell reports a program the signal ended.
+  return interruption != 0 ? 128 + interruption : 0;
 }
 
 }  // namespace
