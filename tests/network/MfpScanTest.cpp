@@ -3,11 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <future>
@@ -19,8 +14,8 @@
 #include "platform/SystemInfo.h"
 #include "session/Polling.h"
 #include "settings/SettingsStore.h"
+#include "support/FtpClient.h"
 #include "support/ScopedEnvironment.h"
-#include "support/ShellQuoted.h"
 #include "support/SourceSettings.h"
 #include "support/TwainSession.h"
 
@@ -29,49 +24,15 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using session_test::WaitUntil;
-using test_support::ShellQuoted;
+using test_support::LoopbackPort;
 
 constexpr const char* kUser = "scanner";
 constexpr const char* kPassword = "Pa55word";
 constexpr const char* kMarker = "SCANFINISHEDMARKER.MRK";
 
-// A socket bound to a free loopback port, kept open as long as the object lives when asked to.
-class LoopbackPort {
- public:
-  explicit LoopbackPort(bool listen) {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-    if (listen) {
-      ::listen(fd_, 1);
-    } else {
-      close(fd_);
-      fd_ = -1;
-    }
-  }
-  LoopbackPort(const LoopbackPort&) = delete;
-  LoopbackPort& operator=(const LoopbackPort&) = delete;
-  ~LoopbackPort() {
-    if (fd_ >= 0) close(fd_);
-  }
-  int Port() const { return port_; }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-};
-
-// curl as an MFP uses the server: log in, store the file, log out. True when it was stored.
+// curl as an MFP uses the server, with the user and password of these tests.
 bool UploadTo(int port, const std::string& local, const std::string& remoteName) {
-  const std::string url =
-      "ftp://" + std::string(kUser) + ":" + kPassword + "@127.0.0.1:" + std::to_string(port) + "/" + remoteName;
-  const std::string command = "curl -s -S --max-time 20 -T " + ShellQuoted(local) + " " + ShellQuoted(url);
-  return std::system(command.c_str()) == 0;
+  return test_support::FtpUpload(port, kUser, kPassword, local, remoteName);
 }
 
 class MfpScan : public ::testing::Test {
