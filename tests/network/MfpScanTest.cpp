@@ -196,12 +196,7 @@ TEST_F(MfpScan, TransferCountOfOneEndsWithoutWaiting) {
   Configure(/*processingMode=*/0, /*timeoutMs=*/0);
   ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
   ASSERT_EQ(app.OpenSource(), TWRC_SUCCESS);
-  auto* value = static_cast<TW_ONEVALUE*>(std::calloc(1, sizeof(TW_ONEVALUE)));
-  value->ItemType = TWTY_INT16;
-  value->Item = 1;
-  TW_CAPABILITY count{CAP_XFERCOUNT, TWON_ONEVALUE, value};
-  ASSERT_EQ(app.Send(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &count), TWRC_SUCCESS);
-  std::free(value);
+  ASSERT_EQ(app.SetOneValue(CAP_XFERCOUNT, TWTY_INT16, 1), TWRC_SUCCESS);
   Enable();
   ASSERT_TRUE(Upload(Page(61), "a.png"));
   ASSERT_TRUE(WaitForReceived(1));

@@ -201,12 +201,7 @@ TEST_F(SessionEndToEnd, SecondApplicationIsRefusedWithoutTouchingTheFirstsCondit
 TEST_F(SessionEndToEnd, CapabilityValueSetBeforeCloseIsCurrentAfterTheNextOpen) {
   platform::Module kept = platform::Module::Load(test_support::VelloranDsPath());
   ASSERT_TRUE(kept.IsLoaded());
-  auto* value = static_cast<TW_ONEVALUE*>(std::calloc(1, sizeof(TW_ONEVALUE)));
-  value->ItemType = TWTY_INT16;
-  value->Item = 3;
-  TW_CAPABILITY set{CAP_XFERCOUNT, TWON_ONEVALUE, value};
-  ASSERT_EQ(app.Send(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &set), TWRC_SUCCESS);
-  std::free(value);
+  ASSERT_EQ(app.SetOneValue(CAP_XFERCOUNT, TWTY_INT16, 3), TWRC_SUCCESS);
   ASSERT_EQ(Enable(app, TW_TRUE), TWRC_SUCCESS);
   ASSERT_EQ(Disable(app), TWRC_SUCCESS);
   ASSERT_EQ(app.CloseSource(), TWRC_SUCCESS);

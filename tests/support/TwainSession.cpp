@@ -1,5 +1,6 @@
 #include "support/TwainSession.h"
 
+#include <cstdlib>
 #include <dlfcn.h>
 
 #include <cstring>
@@ -139,6 +140,16 @@ TW_UINT16 TwainSession::DsmCondition() {
   TW_STATUS status{};
   if (dsm_.Entry(&app_, nullptr, DG_CONTROL, DAT_STATUS, MSG_GET, &status) != TWRC_SUCCESS) return 0xFFFF;
   return status.ConditionCode;
+}
+
+TW_UINT16 TwainSession::SetOneValue(TW_UINT16 cap, TW_UINT16 itemType, TW_UINT32 item) {
+  auto* value = static_cast<TW_ONEVALUE*>(std::calloc(1, sizeof(TW_ONEVALUE)));
+  value->ItemType = itemType;
+  value->Item = item;
+  TW_CAPABILITY capability{cap, TWON_ONEVALUE, value};
+  const TW_UINT16 result = Send(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &capability);
+  std::free(value);
+  return result;
 }
 
 std::vector<TW_UINT16> TwainSession::Received() const {

@@ -68,6 +68,8 @@ class TwainSession {
 
   // A triplet for the open source.
   TW_UINT16 Send(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data);
+  // MSG_SET of a one-value capability, its container made and freed as an application does.
+  TW_UINT16 SetOneValue(TW_UINT16 cap, TW_UINT16 itemType, TW_UINT32 item);
   // DAT_STATUS of the source (which resets its pending code); 0xFFFF when the call fails.
   TW_UINT16 SourceCondition();
   // DAT_STATUS of the manager.
