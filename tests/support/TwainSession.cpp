@@ -1,8 +1,8 @@
 #include "support/TwainSession.h"
 
-#include <cstdlib>
 #include <dlfcn.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <stdexcept>
