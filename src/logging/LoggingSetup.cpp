@@ -4,6 +4,7 @@
 #include "logging/LoggerRepository.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
+#include "platform/Module.h"
 #include "settings/SettingsStore.h"
 
 #include <log4cxx/file.h>
@@ -46,7 +47,7 @@ void StopLoggingAtProcessExit() { logging_detail::StopForProcessExit(); }
 // once a repository exists, this one runs before those destructors.
 void WatchProcessExit() {
   static bool watching = false;  // guarded by SetupMutex
-  if (!watching) watching = std::atexit(StopLoggingAtProcessExit) == 0;
+  if (!watching) watching = platform::RunAtModuleExit(StopLoggingAtProcessExit);
 }
 
 }  // namespace

@@ -8,6 +8,10 @@
 #include <cstring>
 #include <utility>
 
+// The C++ runtime's registration of exit handlers for one shared object, and this object's handle.
+extern "C" int __cxa_atexit(void (*handler)(void*), void* argument, void* dsoHandle);
+extern "C" void* __dso_handle;
+
 namespace platform {
 namespace {
 
@@ -107,5 +111,10 @@ std::string OwnModulePath() {
 }
 
 std::string LastModuleError() { return lastError; }
+
+bool RunAtModuleExit(void (*handler)()) {
+  return __cxa_atexit([](void* argument) { reinterpret_cast<void (*)()>(argument)(); },
+                      reinterpret_cast<void*>(handler), &__dso_handle) == 0;
+}
 
 }  // namespace platform

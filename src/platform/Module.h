@@ -39,6 +39,11 @@ class Module {
   void* handle_ = nullptr;
 };
 
+// Runs `handler` when the shared object that contains this code is unloaded, or at process
+// exit when that comes first, as atexit does in a shared object; the registration names this
+// object explicitly, so that tools that wrap atexit (ThreadSanitizer) keep it tied to it.
+bool RunAtModuleExit(void (*handler)());
+
 // The file of the shared object (or executable) that contains this code.
 std::string OwnModulePath();
 

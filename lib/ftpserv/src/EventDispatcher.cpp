@@ -27,8 +27,11 @@ void EventDispatcher::Subscribe(CFtpServerEvents* sink) {
 }
 
 void EventDispatcher::Unsubscribe() {
-  const std::lock_guard lock(sinkMutex_);
+  std::unique_lock lock(sinkMutex_);
   sink_ = nullptr;
+  // From inside an event the delivery in progress is the caller's own.
+  if (std::this_thread::get_id() == thread_.get_id()) return;
+  deliveryEnded_.wait(lock, [this] { return !delivering_; });
 }
 
 void EventDispatcher::PostMessage(const std::string& utf8Text) {
@@ -72,16 +75,32 @@ void EventDispatcher::Run() {
 }
 
 void EventDispatcher::Deliver(const Event& event) {
-  const std::lock_guard lock(sinkMutex_);
-  if (sink_ == nullptr) return;
   // Client-supplied names need not be UTF-8; this conversion keeps their bytes and never throws.
   const std::u16string text = platform::FileNameToWide(event.text);
+  // The sink for one call, taken under the lock and called without it; Unsubscribe waits for the
+  // call to end, so the sink outlives it.
+  const auto callSink = [this](auto&& call) {
+    CFtpServerEvents* sink = nullptr;
+    {
+      const std::lock_guard lock(sinkMutex_);
+      if (sink_ == nullptr) return;
+      sink = sink_;
+      delivering_ = true;
+    }
+    call(*sink);
+    {
+      const std::lock_guard lock(sinkMutex_);
+      delivering_ = false;
+    }
+    deliveryEnded_.notify_all();
+  };
   if (!event.isFile) {
-    sink_->OnServerMessage(text);
+    callSink([&](CFtpServerEvents& sink) { sink.OnServerMessage(text); });
     return;
   }
-  sink_->OnFileReceived(text);
-  if (sink_ != nullptr) sink_->OnTransferFinished();  // the sink may have unsubscribed meanwhile
+  callSink([&](CFtpServerEvents& sink) { sink.OnFileReceived(text); });
+  // The sink may have unsubscribed meanwhile.
+  callSink([](CFtpServerEvents& sink) { sink.OnTransferFinished(); });
 }
 
 }  // namespace ftpserv

@@ -46,8 +46,12 @@ class EventDispatcher {
   size_t droppedMessages_ = 0;
   bool stopping_ = false;
 
-  std::recursive_mutex sinkMutex_;  // held while an event is delivered
+  // Guards the sink and the delivery flag; never held while the sink runs, so that a sink may
+  // take locks of its own that its subscriber holds while subscribing.
+  std::mutex sinkMutex_;
+  std::condition_variable deliveryEnded_;
   CFtpServerEvents* sink_ = nullptr;
+  bool delivering_ = false;
 
   std::thread thread_;  // last: starts once everything above exists
 };

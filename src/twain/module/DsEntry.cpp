@@ -32,7 +32,7 @@ std::atomic<bool> g_processExiting{false};
 void NoteProcessExit() { g_processExiting.store(true); }
 
 __attribute__((constructor)) void OnProcessAttach() {
-  std::atexit(NoteProcessExit);
+  platform::RunAtModuleExit(NoteProcessExit);
   try {
     g_module = new CTwainDriverModule();
     // Any address inside the module stands for it.
