@@ -7,12 +7,6 @@
 
 namespace {
 
-// The folder part of a module path, with its trailing "/".
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 struct LibraryHolder {
   std::mutex mutex;
   std::shared_ptr<PdfLibrary> library;
@@ -115,7 +109,7 @@ std::shared_ptr<PdfLibrary> GetPdfLibrary() {
   LibraryHolder& holder = Holder();
   const std::lock_guard lock(holder.mutex);
   if (!holder.library) {
-    const std::string folder = holder.folder.empty() ? FolderOf(platform::OwnModulePath()) : holder.folder;
+    const std::string folder = holder.folder.empty() ? platform::OwnModuleFolder() : holder.folder;
     holder.library = std::make_shared<PdfLibrary>(folder);
   }
   return holder.library;

@@ -6,20 +6,6 @@
 #include "settings/ScanMode.h"
 #include "settings/SettingsStore.h"
 
-namespace {
-
-// Settings are narrow UTF-8 text; a value that is not converts to nothing rather than failing
-// the start with an exception.
-std::u16string Wide(const std::string& text) {
-  try {
-    return platform::NarrowToWide(text);
-  } catch (const platform::StringConversionError&) {
-    return {};
-  }
-}
-
-}  // namespace
-
 NetworkScanServer::NetworkScanServer(NetworkArrivals& arrivals) : arrivals_(arrivals) {}
 
 NetworkScanServer::~NetworkScanServer() { Release(); }
@@ -45,7 +31,17 @@ bool NetworkScanServer::Start(const SettingsStore& settings) {
   const int port = settings.GetFtpServerPort();
   logger_.Debug("Either FTPServer or SSConnector is going to start with  Folder %s, User %s, Port %d", folder, user,
                 port);
-  return server_->Start(platform::FileNameToWide(folder), Wide(user), Wide(settings.GetFtpPassword()), port);
+  std::u16string wideUser;
+  std::u16string widePassword;
+  try {
+    wideUser = platform::NarrowToWide(user);
+    widePassword = platform::NarrowToWide(settings.GetFtpPassword());
+  } catch (const platform::StringConversionError& error) {
+    // A device could never log in with credentials that are not text.
+    logger_.Error("StartFtpServer: the FTP user or password in the settings is not UTF-8 text: %s", error.what());
+    return false;
+  }
+  return server_->Start(platform::FileNameToWide(folder), wideUser, widePassword, port);
 }
 
 void NetworkScanServer::Stop() {

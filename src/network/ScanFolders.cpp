@@ -14,9 +14,10 @@ constexpr const char* kFolderNameFormat = "%Y-%m-%d_%H-%M-%S";
 
 std::string ScanFolders::RootFolder(const SettingsStore& settings) const {
   const std::string configured = settings.GetExpandedCurrentDirectory();
+  const bool chosen = !configured.empty() && configured != "%TEMP%";
   // A relative root would put scans, and their deletion, in the application's working folder.
-  if (!configured.empty() && configured != "%TEMP%" && platform::IsAbsolutePath(configured)) return configured;
-  if (!configured.empty() && configured != "%TEMP%") {
+  if (chosen && platform::IsAbsolutePath(configured)) return configured;
+  if (chosen) {
     logger_.Error("StartFtpServer: the folder \"%s\" is a relative path, the temporary folder is used instead",
                   configured);
   }

@@ -110,6 +110,11 @@ std::string OwnModulePath() {
   return path;
 }
 
+std::string OwnModuleFolder() {
+  const std::string path = OwnModulePath();
+  return path.substr(0, path.rfind('/') + 1);
+}
+
 std::string LastModuleError() { return lastError; }
 
 bool RunAtModuleExit(void (*handler)()) {

@@ -46,6 +46,8 @@ bool RunAtModuleExit(void (*handler)());
 
 // The file of the shared object (or executable) that contains this code.
 std::string OwnModulePath();
+// Its folder, with a trailing "/": where the libraries and programs installed beside it are.
+std::string OwnModuleFolder();
 
 // The text of the last dlopen/dlsym failure of this thread, empty when there is none.
 std::string LastModuleError();

@@ -8,16 +8,11 @@ namespace {
 
 constexpr const char* kProgramName = "velloran-ui";
 
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
 class UserInterfacePresenter final : public DialogPresenter {
  public:
   std::string Present() override {
     if (!platform::HasDisplay()) return "there is no display (DISPLAY and WAYLAND_DISPLAY are unset)";
-    const std::string program = FolderOf(platform::OwnModulePath()) + "/" + kProgramName;
+    const std::string program = platform::OwnModuleFolder() + kProgramName;
     if (!platform::RegularFileExists(program)) return "the user interface program " + program + " is missing";
     return "the user interface program " + program + " cannot be started by this version";
   }

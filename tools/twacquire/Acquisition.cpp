@@ -279,7 +279,8 @@ bool Acquisition::EndTransfer(TW_INT16& count) {
   }
   // A page that came as the wait was broken is not taken: the batch ends here.
   if ((broken || Interrupted()) && count != 0) {
-    application_.Send(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending);
+    rc = application_.Send(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending);
+    if (rc != TWRC_SUCCESS) return Fail("MSG_RESET", rc);
     count = 0;
   }
   return true;

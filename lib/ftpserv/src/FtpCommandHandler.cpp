@@ -14,6 +14,7 @@
 #include "DirectoryListing.h"
 #include "FtpDataLink.h"
 #include "UploadFile.h"
+#include "platform/SystemInfo.h"
 
 namespace ftpserv {
 namespace {
@@ -55,10 +56,6 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
     start = end + 1;
   }
 }
-
-std::string SystemErrorText(int error) { return std::strerror(error); }
-
-bool IsNoSpace(int error) { return error == ENOSPC || error == EDQUOT; }
 
 FtpOutcome Reply(int code, std::string text) { return {FtpReply(code, std::move(text))}; }
 
@@ -191,7 +188,7 @@ FtpOutcome FtpCommandHandler::Mkd(const std::string& argument) {
   const auto path = Resolve(argument);
   if (!path) return Refuse("MKD", argument);
   if (mkdir(path->diskPath.c_str(), 0755) != 0) {
-    log_("MKD " + path->virtualPath + " failed: " + SystemErrorText(errno));
+    log_("MKD " + path->virtualPath + " failed: " + platform::SystemErrorText(errno));
     return Reply(550, "Create directory operation failed.");
   }
   log_("created folder " + path->virtualPath);

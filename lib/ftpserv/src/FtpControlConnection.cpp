@@ -28,7 +28,7 @@ FtpReply TransferReply(const TransferResult& result) {
     case TransferResult::Kind::ConnectionLost:
       return {426, "Connection closed; transfer aborted."};
     case TransferResult::Kind::StoreFailed:
-      if (result.error.value() == ENOSPC || result.error.value() == EDQUOT) return {452, "Insufficient storage space."};
+      if (IsNoSpace(result.error.value())) return {452, "Insufficient storage space."};
       return {451, "Local error in processing: " + result.error.message() + "."};
   }
   return {451, "Local error in processing."};

@@ -3,6 +3,7 @@
 #include <asio/ip/v6_only.hpp>
 #include <asio/post.hpp>
 #include <asio/write.hpp>
+#include <chrono>
 
 #include "FtpControlConnection.h"
 #include "FtpServiceEvents.h"
@@ -85,8 +86,14 @@ void FtpListener::Accept() {
         Refuse(std::move(socket), "[" + address.to_string() + " port " + std::to_string(remote.port()) +
                                       "] connection refused: too many connections");
       }
+      Accept();
+      return;
     }
-    Accept();
+    events_.Log("accepting a connection failed: " + error.message());
+    acceptRetry_.expires_after(std::chrono::milliseconds(100));
+    acceptRetry_.async_wait([this](std::error_code waitError) {
+      if (!waitError && acceptor_.is_open()) Accept();
+    });
   });
 }
 

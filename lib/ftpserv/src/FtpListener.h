@@ -2,6 +2,7 @@
 
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
+#include <asio/steady_timer.hpp>
 #include <memory>
 #include <string>
 #include <thread>
@@ -42,6 +43,8 @@ class FtpListener {
   // the registry as they go.
   asio::io_context io_{1};
   asio::ip::tcp::acceptor acceptor_{io_};
+  // A failed accept (out of descriptors, say) is tried again after a pause, not at once in a loop.
+  asio::steady_timer acceptRetry_{io_};
   uint16_t port_ = 0;
   std::thread thread_;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -7,6 +8,9 @@
 #include <system_error>
 
 namespace ftpserv {
+
+// Whether a failed write means the disk (or the user's quota) is full: 452, not a local error.
+inline bool IsNoSpace(int error) { return error == ENOSPC || error == EDQUOT; }
 
 // One upload in progress. The bytes go to a hidden temporary file beside the target, which only
 // Commit renames to the target; an upload that never commits (client gone, ABOR, time-out, disk

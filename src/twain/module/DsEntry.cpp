@@ -31,8 +31,12 @@ std::atomic<bool> g_processExiting{false};
 
 void NoteProcessExit() { g_processExiting.store(true); }
 
+// Without the handler an exit could not be told from an unload: the module is then never torn
+// down, which at an unload leaks it but at an exit avoids destroying it after its libraries.
+bool g_exitWatched = false;
+
 __attribute__((constructor)) void OnProcessAttach() {
-  platform::RunAtModuleExit(NoteProcessExit);
+  g_exitWatched = platform::RunAtModuleExit(NoteProcessExit);
   try {
     g_module = new CTwainDriverModule();
     // Any address inside the module stands for it.
@@ -47,7 +51,7 @@ __attribute__((constructor)) void OnProcessAttach() {
 __attribute__((destructor)) void OnProcessDetach() {
   // The process is ending: what the module owns goes with it. Application threads may still be
   // inside the source, and the libraries it uses have destroyed their statics already.
-  if (g_processExiting.load()) return;
+  if (g_processExiting.load() || !g_exitWatched) return;
   delete g_module;
   g_module = nullptr;
 }
