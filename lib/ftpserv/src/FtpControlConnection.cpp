@@ -1,5 +1,7 @@
 #include "FtpControlConnection.h"
 
+#include <sys/socket.h>
+
 #include <asio/write.hpp>
 #include <cerrno>
 
@@ -221,6 +223,13 @@ bool FtpControlConnection::AbortTransfer() {
 void FtpControlConnection::OnTransferDone(TransferResult result, bool isUpload) {
   data_.reset();  // a data connection serves one transfer
   FtpReply reply = TransferReply(result);
+  // In stream mode the end of the data is the end of the file, which a client that went away
+  // mid-upload also produces: an upload whose control connection the client has closed is cut,
+  // not complete, and is dropped with its temporary file.
+  if (isUpload && result.file && result.kind == TransferResult::Kind::Complete && ClientHasLeft()) {
+    Close("client disconnected during the upload of " + transferName_);
+    return;
+  }
   if (isUpload && result.file) {
     const auto path = result.file->target();
     if (const auto error = result.file->Commit()) {
@@ -233,6 +242,16 @@ void FtpControlConnection::OnTransferDone(TransferResult result, bool isUpload) 
       std::to_string(reply.code) + " " + reply.lines.front());
   Enqueue(reply);
   RunDeferred();
+}
+
+bool FtpControlConnection::ClientHasLeft() {
+  if (closed_) return true;
+  // The client's end of the control connection, without consuming what it sent: an orderly
+  // close reads as 0 bytes, a reset as an error; pending commands or nothing yet mean it stays.
+  char byte = 0;
+  const ssize_t got = ::recv(socket_.native_handle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  if (got == 0) return true;
+  return got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
 }
 
 void FtpControlConnection::Enqueue(const FtpReply& reply) {

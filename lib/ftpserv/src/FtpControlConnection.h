@@ -51,6 +51,8 @@ class FtpControlConnection : public std::enable_shared_from_this<FtpControlConne
   void Execute(const FtpCommand& command);
   void RunDeferred();
   void OnTransferDone(TransferResult result, bool isUpload);
+  // Whether the client has closed or reset its end of the control connection.
+  bool ClientHasLeft();
   void Enqueue(const FtpReply& reply);
   void WriteNext();
   void CloseAfterReplies();
