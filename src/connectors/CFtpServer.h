@@ -21,6 +21,10 @@ struct FtpServerLimits {
   std::chrono::milliseconds failedLoginDelay{1000};
   std::chrono::milliseconds idleTimeout{std::chrono::minutes(5)};
   std::chrono::milliseconds dataTimeout{std::chrono::minutes(1)};
+  // A client that dies mid-upload closes its data connection as if the file were complete, and
+  // its control connection a moment later: an upload is committed only when the control
+  // connection is still there this long after the data ended.
+  std::chrono::milliseconds uploadSettleTime{25};
 };
 
 // The built-in FTP server: devices log in with the user and password given to Start and upload

@@ -20,6 +20,9 @@ class HostileClientTest : public FtpServerFixture {
     limits.maxConnectionsPerAddress = 16;
     limits.idleTimeout = 2s;
     limits.dataTimeout = 2s;
+    // Wide enough that a client's two closes, made one after the other by the test, fall
+    // within it on a loaded machine.
+    limits.uploadSettleTime = 500ms;
     return limits;
   }
 
@@ -169,7 +172,7 @@ TEST_F(HostileClientTest, AFloodOfConnectionsIsRefusedPastTheLimitsWhileOthersAr
   ExpectServesAWellBehavedUpload("during-flood.jpg");
 }
 
-enum class Cut { ControlClosed, DataReset, Abort, DataIdle };
+enum class Cut { ControlClosed, DataThenControlClosed, DataReset, Abort, DataIdle };
 
 struct CutCase {
   const char* name;
@@ -178,6 +181,8 @@ struct CutCase {
 
 const CutCase kCutCases[] = {
     {"ClientGone", Cut::ControlClosed},
+    // A killed client: its data connection ends in order, its control connection just after.
+    {"ClientKilled", Cut::DataThenControlClosed},
     {"DataConnectionReset", Cut::DataReset},
     {"Abort", Cut::Abort},
     {"DataIdleTimeOut", Cut::DataIdle},
@@ -193,6 +198,12 @@ TEST_P(CutUploadTest, IsNeverReportedAndLeavesNothingBehind) {
   data.Send(std::string(50000, 'x'));
   switch (GetParam().cut) {
     case Cut::ControlClosed:
+      client->Disconnect();
+      break;
+    case Cut::DataThenControlClosed:
+      data.Close();
+      // The dying client's second close comes a moment after its first.
+      std::this_thread::sleep_for(50ms);
       client->Disconnect();
       break;
     case Cut::DataReset:

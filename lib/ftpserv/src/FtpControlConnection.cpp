@@ -47,7 +47,8 @@ FtpControlConnection::FtpControlConnection(asio::ip::tcp::socket socket, const F
       handler_(config, state_, *this, [this](const std::string& line) { Log(line); }),
       parser_(config.limits.maxLineLength),
       idleTimer_(socket_.get_executor()),
-      delayTimer_(socket_.get_executor()) {
+      delayTimer_(socket_.get_executor()),
+      settleTimer_(socket_.get_executor()) {
   std::error_code ignored;
   const auto remote = socket_.remote_endpoint(ignored);
   state_.peer = Unmapped(remote.address());
@@ -77,6 +78,7 @@ void FtpControlConnection::Close(const std::string& reason) {
     data_->Close();
     data_.reset();
   }
+  if (DropSettlingUpload()) Log("upload of " + transferName_ + " dropped");
   std::error_code ignored;
   socket_.close(ignored);
   idleTimer_.cancel();
@@ -170,7 +172,9 @@ void FtpControlConnection::RunDeferred() {
   Read();
 }
 
-bool FtpControlConnection::IsTransferring() const { return data_ && data_->IsTransferring(); }
+bool FtpControlConnection::IsTransferring() const {
+  return settling_.has_value() || (data_ && data_->IsTransferring());
+}
 
 std::optional<uint16_t> FtpControlConnection::ListenPassive() {
   if (data_) data_->Close();
@@ -209,6 +213,11 @@ void FtpControlConnection::Send(std::string bytes) {
 }
 
 bool FtpControlConnection::AbortTransfer() {
+  if (DropSettlingUpload()) {
+    Log("transfer of " + transferName_ + " aborted by the client");
+    Enqueue({426, "Connection closed; transfer aborted."});
+    return true;
+  }
   if (!data_) return false;
   const bool running = data_->IsTransferring();
   data_->Close();
@@ -222,6 +231,33 @@ bool FtpControlConnection::AbortTransfer() {
 
 void FtpControlConnection::OnTransferDone(TransferResult result, bool isUpload) {
   data_.reset();  // a data connection serves one transfer
+  if (isUpload && result.file && result.kind == TransferResult::Kind::Complete &&
+      config_.limits.uploadSettleTime.count() > 0) {
+    settling_ = std::move(result);
+    settleTimer_.expires_after(config_.limits.uploadSettleTime);
+    settleTimer_.async_wait([self = shared_from_this()](std::error_code error) {
+      if (!error) self->OnUploadSettled();
+    });
+    return;
+  }
+  FinishTransfer(std::move(result), isUpload);
+}
+
+void FtpControlConnection::OnUploadSettled() {
+  if (closed_ || !settling_) return;
+  TransferResult result = std::move(*settling_);
+  settling_.reset();
+  FinishTransfer(std::move(result), /*isUpload=*/true);
+}
+
+bool FtpControlConnection::DropSettlingUpload() {
+  if (!settling_) return false;
+  settling_.reset();  // the temporary file goes with it
+  settleTimer_.cancel();
+  return true;
+}
+
+void FtpControlConnection::FinishTransfer(TransferResult result, bool isUpload) {
   FtpReply reply = TransferReply(result);
   // In stream mode the end of the data is the end of the file, which a client that went away
   // mid-upload also produces: an upload whose control connection the client has closed is cut,

@@ -5,10 +5,12 @@
 #include <asio/steady_timer.hpp>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "FtpCommandHandler.h"
 #include "FtpCommandParser.h"
+#include "FtpDataChannel.h"
 #include "FtpDataLink.h"
 #include "FtpSessionState.h"
 
@@ -17,7 +19,6 @@ namespace ftpserv {
 class ConnectionRegistry;
 class FtpDataChannel;
 class FtpServiceEvents;
-struct TransferResult;
 
 // One client's control connection: its socket, its command parser and its session. Commands run
 // one at a time in the order they came; while a transfer runs, only ABOR and QUIT act at once and
@@ -51,6 +52,12 @@ class FtpControlConnection : public std::enable_shared_from_this<FtpControlConne
   void Execute(const FtpCommand& command);
   void RunDeferred();
   void OnTransferDone(TransferResult result, bool isUpload);
+  // The settle time of a complete upload has passed.
+  void OnUploadSettled();
+  // Commits a complete upload (unless the client has left), logs and sends the final reply.
+  void FinishTransfer(TransferResult result, bool isUpload);
+  // Drops an upload waiting out its settle time; whether there was one.
+  bool DropSettlingUpload();
   // Whether the client has closed or reset its end of the control connection.
   bool ClientHasLeft();
   void Enqueue(const FtpReply& reply);
@@ -70,12 +77,14 @@ class FtpControlConnection : public std::enable_shared_from_this<FtpControlConne
   FtpCommandParser parser_;
   asio::steady_timer idleTimer_;
   asio::steady_timer delayTimer_;
+  asio::steady_timer settleTimer_;
 
   std::array<char, 4096> readBuffer_{};
   std::string input_;                 // received, not yet parsed
   std::deque<FtpCommand> deferred_;   // arrived during a transfer
   std::deque<std::string> replies_;   // the front one is being written; they outlive the write
   std::shared_ptr<FtpDataChannel> data_;
+  std::optional<TransferResult> settling_;  // a complete upload waiting out its settle time
   std::string transferName_;
   bool reading_ = false;
   bool writing_ = false;
