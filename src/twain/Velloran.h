@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/DiskScanSource.h"
 #include "acquisition/NextImageLoader.h"
 #include "acquisition/PendingImagesList.h"
 #include "logging/Logger.h"
 #include "network/NetworkArrivals.h"
-#include "network/NetworkScanServer.h"
+#include "network/AsyncCancelDialog.h"
+#include "network/NetworkScanSource.h"
 #include "platform/Sync.h"
 #include "twain/DialogPresenter.h"
 #include "twain/TwainDriver.h"
@@ -26,13 +28,16 @@ class SettingsStore;
 //   VelloranSession.cpp                 TWAIN states 3 to 7, notifications, timers, dialog
 //   VelloranTransfers.cpp               image description and the three transfer mechanisms
 //   VelloranCapabilities.cpp            capability set-up
-//   acquisition/VelloranScan.cpp        scan start, next image, network image arrival and time-out
+//   VelloranScan.cpp                    scan start, next image, the Folder page's file list
+//   VelloranNetworkScan.cpp             network arrivals, their time-out and the wait for them
+// Where the pages come from is a ScanSource (acquisition/DiskScanSource, network/NetworkScanSource),
+// chosen by the scan mode when a batch starts.
 //
 // Threads. Triplets come on the application's thread(s); the dialog's message window runs
 // timers, posted messages and dialog commands on a thread of its own; network servers call in
 // from theirs. Everything that touches the session does so under the session lock
 // (SessionLock), a recursive driver lock. Lock order everywhere: session lock, then the wait
-// lock, then the pending list's own lock. MSG_XFERREADY and MSG_CLOSEDSREQ are queued while the
+// lock, then the pending list's own lock. The wait dialog's thread takes none of them. MSG_XFERREADY and MSG_CLOSEDSREQ are queued while the
 // lock is held and sent by the same thread as soon as it has released the lock completely, so
 // an application may call the source again from its callback, from any thread.
 class Velloran : public TwainDriver, private NetworkArrivals {
@@ -113,9 +118,10 @@ class Velloran : public TwainDriver, private NetworkArrivals {
   // earlier session of the process keep their values.
   void AddCapabilities();
 
-  // ---- Scanning (acquisition/VelloranScan.cpp) ---------------------------------------------
+  // ---- Scanning (VelloranScan.cpp, VelloranNetworkScan.cpp) -----------------------------------
   // All under the session lock.
-  // Starts a batch: from MSG_ENABLEDS with the dialog hidden, or from the dialog's Scan command.
+  // Starts a batch from the source the scan mode chooses: from MSG_ENABLEDS with the dialog
+  // hidden, or from the dialog's Scan command.
   void StartScan();
   // After a transfer: releases the finished image and tries to produce the next one. True when
   // a next image is ready; false when the batch has ended.
@@ -135,9 +141,8 @@ class Velloran : public TwainDriver, private NetworkArrivals {
   // ready; 1: no further image (cancelled, or the marker came and nothing is left); 2: the wait
   // timed out or failed.
   int LoadNextImageWithWait();
-  // "Stop waiting": the running wait for network images ends, and with it the batch. Any
-  // thread, without the session lock.
-  void CancelWait();
+  // What draws the wait dialog from the next wait on (nothing is drawn unless replaced).
+  void SetWaitDialogView(std::unique_ptr<AsyncCancelDialog::View> view) { m_waitDialog.SetView(std::move(view)); }
   // Images still pending in the current batch: the files not moved to yet, plus the page held
   // for the next transfer.
   int PendingCount() const;
@@ -148,11 +153,8 @@ class Velloran : public TwainDriver, private NetworkArrivals {
   // The prepared page the next transfer delivers (the open file's ScanImage); nullptr when none.
   ScanImage* CurrentImage();
 
-  // Fills the pending list for a batch from disk: the folder of CurrentDirectory, or the file
-  // list as the Folder page last loaded it.
-  void FillFromSettings();
-  // Starts delivering a batch: the first image, then MSG_XFERREADY; with none in disk mode,
-  // MSG_CLOSEDSREQ.
+  // Starts delivering a batch: the first image, then MSG_XFERREADY; with none, MSG_CLOSEDSREQ
+  // unless files may still arrive for it.
   void FirstImageStep();
   // Produces the next current image; false when the batch has no further one.
   bool LoadNextImage();
@@ -229,17 +231,20 @@ class Velloran : public TwainDriver, private NetworkArrivals {
   SettingsStore& m_settings;
 
   // ---- Scanning ----
-  bool IsDiskMode() const;
+  // The one place that chooses where a batch's pages come from.
+  ScanSource& SourceFor(int mode);
   // From the network server's event thread.
   void OnNetworkFilesArrived() override;
-  // Starts a batch whose files arrive from the network while it runs.
-  void StartNetworkScan();
+  // The loop of LoadNextImageWithWait once its dialog is shown; its result.
+  int WaitForNetworkImage(std::uint32_t limit);
+  // On the wait dialog's thread once "Stop waiting" has ended it.
+  void OnWaitDialogCancelled();
   PendingImagesList m_pendingImages;
   NextImageLoader m_imageLoader{m_pendingImages, m_settings};  // owns the open file
-  NetworkScanServer m_network{*this};
-  // Arrivals are taken only while the server runs: set by its start, cleared by its stop and
-  // before it is released, which happens without the session lock.
-  std::atomic<bool> m_acceptArrivals{false};
+  DiskScanSource m_diskSource{m_settings};
+  NetworkScanSource m_networkSource{*this, m_settings};
+  ScanSource* m_source = &m_diskSource;  // the running batch's
+  AsyncCancelDialog m_waitDialog{[this] { OnWaitDialogCancelled(); }};
 
   // ---- Session lock ----
   platform::RecursiveCriticalSection m_sessionLock;

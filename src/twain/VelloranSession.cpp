@@ -221,14 +221,13 @@ std::string Velloran::ImagesTransferredText() const {
 
 void Velloran::ReleaseNetworkObjects() {
   ++m_networkReleaseCount;
-  m_acceptArrivals = false;
   // A wait for network images would otherwise go on for files that can no longer come.
   m_cancelEvent.Set();
   {
     // The server's event thread may be waiting for the session lock; releasing the server waits
     // for that thread.
     BlockingWaitScope unlocked(*this);
-    m_network.Release();
+    m_networkSource.Release();
   }
   m_logger.Debug("ReleaseNetworkObjects: done");
 }

@@ -24,7 +24,7 @@
 namespace acquisition_test {
 
 // What a completed transfer does to the source; transfers themselves are tested elsewhere.
-class ScanSource : public Velloran {
+class TestedSource : public Velloran {
  public:
   using Velloran::Velloran;
   void CountTransfer() {
@@ -54,10 +54,10 @@ class ScanSession : public ::testing::Test {
   }
 
   // Built on first use, so that a test can change the settings first.
-  ScanSource& Source() {
+  TestedSource& Source() {
     if (!source_) {
       ConfigureLogging(*settings);
-      source_ = std::make_unique<ScanSource>(this, *settings);
+      source_ = std::make_unique<TestedSource>(this, *settings);
     }
     return *source_;
   }
@@ -167,7 +167,7 @@ class ScanSession : public ::testing::Test {
     return identity;
   }
 
-  std::unique_ptr<ScanSource> source_;
+  std::unique_ptr<TestedSource> source_;
 };
 
 }  // namespace acquisition_test

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "connectors/CFtpServerEvents.h"
+#include "support/FtpClient.h"
 
 namespace test_support {
 
@@ -103,6 +104,5 @@ class EventRecorder : public CFtpServerEvents {
 // Runs curl with arguments (shell words); its exit status, or -1 without curl.
 int RunCurl(const std::string& arguments);
 bool HasCurl();
-bool HasIpv6Loopback();
 
 }  // namespace test_support

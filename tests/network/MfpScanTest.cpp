@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <future>
@@ -11,6 +15,8 @@
 
 #include "acquisition/ScanFixture.h"
 #include "imaging/CxImage.h"
+#include "network/AsyncCancelDialog.h"
+#include "platform/Sync.h"
 #include "platform/SystemInfo.h"
 #include "session/Polling.h"
 #include "settings/SettingsStore.h"
@@ -236,6 +242,73 @@ TEST_F(MfpScan, ClosingTheSourceEndsAWait) {
   EXPECT_TRUE(Disable());
 }
 
+// The end marker with no page before it: nothing can come any more, so the application is asked
+// to close rather than left waiting in state 5.
+class EndMarkerWithoutAPage : public MfpScan, public ::testing::WithParamInterface<int> {};
+
+TEST_P(EndMarkerWithoutAPage, AsksTheApplicationToClose) {
+  Configure(/*processingMode=*/GetParam(), /*timeoutMs=*/0);
+  OpenAndEnable();
+  ASSERT_TRUE(Upload(Text("broken.png", "no picture"), "broken.png"));
+  ASSERT_TRUE(Upload(Text("end", ""), kMarker));
+  ASSERT_TRUE(WaitForReceived(1));
+  EXPECT_THAT(app.Received(), ElementsAre(MSG_CLOSEDSREQ));
+}
+
+INSTANTIATE_TEST_SUITE_P(ProcessingModes, EndMarkerWithoutAPage, ::testing::Values(0, 1),
+                         [](const auto& info) { return "Mode" + std::to_string(info.param); });
+
+// An upload that the client gives up halfway is never offered and leaves nothing in the scan
+// folder; the next page goes out as usual.
+TEST_F(MfpScan, UploadCutOffMidFileIsNeverDelivered) {
+  Configure(/*processingMode=*/1, /*timeoutMs=*/0);
+  OpenAndEnable();
+  CxImage big;
+  ASSERT_TRUE(big.Create(1500, 1000, 24));
+  const std::string bigPage = (environment.Root() / "big.bmp").string();
+  ASSERT_TRUE(big.SaveFile(bigPage, ImageFormat::Bmp));
+  // curl sends slowly; once part of the file is on the server's disk, curl is killed.
+  const std::string pidFile = (environment.Root() / "curl.pid").string();
+  const std::string url = std::string("ftp://") + kUser + ":" + kPassword + "@127.0.0.1:" + std::to_string(port) +
+                          "/big.bmp";
+  const std::string command = "sh -c 'echo $$ > " + pidFile + "; exec curl -s --limit-rate 100k --max-time 60 -T " +
+                              bigPage + " " + url + "' &";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  ASSERT_TRUE(WaitUntil([&] {
+    if (ScanFolders().size() != 1) return false;
+    for (const auto& entry : std::filesystem::directory_iterator(ScanFolders().front())) {
+      if (entry.path().filename().string().starts_with(".") && entry.file_size() > 0) return true;
+    }
+    return false;
+  })) << "the upload never started";
+  const pid_t curl = std::stoi(test_support::ScopedEnvironment::ReadFile(pidFile));
+  ASSERT_EQ(kill(curl, SIGKILL), 0);
+  ASSERT_TRUE(Upload(Page(81), "b.png"));
+  ASSERT_TRUE(Upload(Text("end", ""), kMarker));
+  ASSERT_TRUE(WaitForReceived(1));
+  EXPECT_EQ(OfferedWidth(), 81);
+  EXPECT_EQ(EndXfer(), 0);
+  ASSERT_EQ(ScanFolders().size(), 1u);
+  std::vector<std::string> stored;
+  for (const auto& entry : std::filesystem::directory_iterator(ScanFolders().front())) {
+    stored.push_back(entry.path().filename().string());
+  }
+  std::sort(stored.begin(), stored.end());
+  EXPECT_THAT(stored, ElementsAre(kMarker, "b.png"));
+}
+
+// A device on an IPv6 network reaches the same server.
+TEST_F(MfpScan, UploadOverIpv6ReachesTheApplication) {
+  if (!test_support::HasIpv6Loopback()) GTEST_SKIP() << "no IPv6 loopback on this machine";
+  Configure(/*processingMode=*/0, /*timeoutMs=*/0);
+  OpenAndEnable();
+  ASSERT_TRUE(test_support::FtpUpload(port, kUser, kPassword, Page(91), "a.png", "[::1]"));
+  ASSERT_TRUE(test_support::FtpUpload(port, kUser, kPassword, Text("end", ""), kMarker, "[::1]"));
+  ASSERT_TRUE(WaitForReceived(1));
+  EXPECT_EQ(OfferedWidth(), 91);
+  EXPECT_EQ(EndXfer(), 0);
+}
+
 struct FolderCase {
   const char* name;
   bool deleteTempFolders;
@@ -264,9 +337,30 @@ INSTANTIATE_TEST_SUITE_P(Settings, ScanFolderDeletion,
                          ::testing::Values(FolderCase{"Kept", false, 2u}, FolderCase{"Deleted", true, 1u}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The wait dialog as a display shows it: up at once, with a button the test presses.
+class PressableWaitDialog final : public AsyncCancelDialog::View {
+ public:
+  bool Open(AsyncCancelDialog& dialog) override {
+    dialog_ = &dialog;
+    dialog.Activated();
+    shown_.Set();
+    return true;
+  }
+  void Close() override { dialog_ = nullptr; }
+  // Waits for the dialog to come up, then presses "Stop waiting".
+  bool PressStopWaiting() {
+    if (shown_.Wait(20000) != platform::WAIT_OBJECT_0) return false;
+    dialog_.load()->StopWaiting();
+    return true;
+  }
+
+ private:
+  platform::Event shown_{/*manualReset=*/true};
+  std::atomic<AsyncCancelDialog*> dialog_{nullptr};
+};
+
 // "Stop waiting" while MSG_ENDXFER waits: the batch ends, the server stops and, with
-// DeleteTempFolders, its scan folder goes. Inside the test process, where the wait dialog's
-// button is CancelWait.
+// DeleteTempFolders, its scan folder goes.
 class StopWaiting : public acquisition_test::ScanSession {};
 
 TEST_F(StopWaiting, EndsTheBatchAndStopsTheServer) {
@@ -278,6 +372,9 @@ TEST_F(StopWaiting, EndsTheBatchAndStopsTheServer) {
   settings->WriteString("FtpServer", "FtpServerPort", std::to_string(port));
   settings->WriteString("FtpServer", "FtpUser", kUser);
   settings->WriteString("FtpServer", "FtpPassword", kPassword);
+  auto view = std::make_unique<PressableWaitDialog>();
+  PressableWaitDialog& waitDialog = *view;
+  Source().SetWaitDialogView(std::move(view));
   OpenAndEnable();
   const std::string page = (environment.Root() / "page.png").string();
   CxImage image;
@@ -287,12 +384,9 @@ TEST_F(StopWaiting, EndsTheBatchAndStopsTheServer) {
   ASSERT_TRUE(WaitUntil([&] { return !Notifications().empty(); }));
   ASSERT_EQ(std::distance(std::filesystem::directory_iterator(root), {}), 1);
 
-  auto stop = std::async(std::launch::async, [&] {
-    if (!WaitUntil([&] { return Log().find("LoadNextImageWithWait: wait begins") != std::string::npos; })) return;
-    Source().CancelWait();
-  });
+  auto stop = std::async(std::launch::async, [&] { return waitDialog.PressStopWaiting(); });
   EXPECT_EQ(EndXfer(), 0);
-  stop.get();
+  EXPECT_TRUE(stop.get());
   EXPECT_EQ(Source().InternalState(), Velloran::kScanIdle);
   EXPECT_EQ(Source().State(), 500);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root), {}), 0) << "the scan folder went";

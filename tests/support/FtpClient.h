@@ -59,11 +59,27 @@ inline bool Listening(int port) {
 }
 
 // curl as an MFP uses the server: log in, store the file, log out. True when it was stored.
+// `host` as it goes into the URL ("[::1]" for IPv6); `curlOptions` are added to curl's.
 inline bool FtpUpload(int port, const std::string& user, const std::string& password, const std::string& local,
-                      const std::string& remoteName) {
-  const std::string url = "ftp://" + user + ":" + password + "@127.0.0.1:" + std::to_string(port) + "/" + remoteName;
-  const std::string command = "curl -s -S --max-time 20 -T " + ShellQuoted(local) + " " + ShellQuoted(url);
+                      const std::string& remoteName, const std::string& host = "127.0.0.1",
+                      const std::string& curlOptions = "") {
+  const std::string url =
+      "ftp://" + user + ":" + password + "@" + host + ":" + std::to_string(port) + "/" + remoteName;
+  const std::string command =
+      "curl -s -S -g --max-time 20 " + curlOptions + " -T " + ShellQuoted(local) + " " + ShellQuoted(url);
   return std::system(command.c_str()) == 0;
+}
+
+// True when this machine has an IPv6 loopback to listen on.
+inline bool HasIpv6Loopback() {
+  const int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_in6 address{};
+  address.sin6_family = AF_INET6;
+  address.sin6_addr = in6addr_loopback;
+  const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+  close(fd);
+  return bound;
 }
 
 }  // namespace test_support
