@@ -131,6 +131,9 @@ std::vector<DeviceInfo> SaneSession::GetDevices() {
 void SaneSession::Open(const std::string& device) {
   OpenReply reply = Call<OpenReply>(WireWriter().Word(kOpen).String(device), ReadOpenReply);
   reply = AuthorisedReply(std::move(reply), ReadOpenReply);
+  if (reply.status == SANE_STATUS_ACCESS_DENIED)
+    throw SaneError("the service cannot open the scanner \"" + device + "\": " + StatusText(reply.status) +
+                    " to the user \"" + endpoint_.user + "\"");
   ExpectGood(reply.status, ("the service cannot open the scanner \"" + device + "\"").c_str());
   handle_ = reply.handle;
 }

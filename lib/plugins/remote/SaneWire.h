@@ -33,13 +33,15 @@ struct WireLimits {
 };
 
 // Decodes the service's encoding: big-endian 32-bit words, strings as byte arrays with their
-// NUL, arrays as a word count then the elements, pointers as a word flag then the value.
+// NUL, arrays as a word count then the elements, pointers as a word that says whether the
+// pointer is NULL, then (when it is not) the value.
 class WireReader {
  public:
   explicit WireReader(WireSource& source, WireLimits limits = {}) : source_(source), limits_(limits) {}
 
   int32_t Word();
-  bool Pointer() { return Word() != 0; }
+  // True when a value follows (the pointer is not NULL).
+  bool Pointer() { return Word() == 0; }
   // A NULL string reads as empty; `isNull` (when given) tells the two apart.
   std::string String(bool* isNull = nullptr);
   // The element count of an array, range-checked: negative or over the limit is an error.
