@@ -27,6 +27,7 @@ extern char** environ;
 namespace test_support {
 
 struct SanedConfig {
+  int port = 0;                    // 0: a free port
   int devices = 1;                 // test backend scanners: test:0, test:1, ...
   std::string testBackendOptions;  // more lines of test.conf ("read-delay true", ...)
   std::string users;               // saned.users: "user:password:test" protects the backend
@@ -40,7 +41,7 @@ class SanedDaemon {
     ScopedEnvironment::WriteFile(config_ / "test.conf",
                                  "number_of_devices " + std::to_string(config.devices) + "\n" + config.testBackendOptions);
     if (!config.users.empty()) ScopedEnvironment::WriteFile(config_ / "saned.users", config.users + "\n");
-    Spawn();
+    Spawn(config.port);
   }
   SanedDaemon(const SanedDaemon&) = delete;
   SanedDaemon& operator=(const SanedDaemon&) = delete;
@@ -59,8 +60,8 @@ class SanedDaemon {
   }
 
  private:
-  void Spawn() {
-    port_ = LoopbackPort(/*listen=*/false).Port();
+  void Spawn(int port) {
+    port_ = port != 0 ? port : LoopbackPort(/*listen=*/false).Port();
     std::vector<std::string> arguments{"saned", "-l", "-e", "-d", "0", "-b", "127.0.0.1", "-p", std::to_string(port_)};
     std::vector<std::string> environment{"SANE_CONFIG_DIR=" + config_.string()};
     for (char** entry = environ; *entry; ++entry) {

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <future>
+#include <memory>
 
 #include "EventRelay.h"
 
@@ -46,15 +48,34 @@ void RemoteScanJob::Run() {
 void RemoteScanJob::Scan() {
   ApplyOptions();
   const bool feeder = request_.paperSource == 1;
-  for (int pages = 0;; ++pages) {
-    std::vector<Frame> frames;
-    if (!ReadPage(frames, pages)) break;
-    PageImage page = AssemblePage(frames);
-    frames.clear();  // the page holds the pixels now
-    if (request_.orientation == kLandscape) page = RotatedClockwise(page);
-    relay_->File(Deliver(page));
-    if (!feeder) break;
+  // A page is encoded and written while the next one comes over the network; the files are
+  // announced in page order, each once it is complete.
+  std::future<std::string> written;
+  const auto announce = [&] {
+    if (written.valid()) relay_->File(written.get());
+  };
+  try {
+    for (int pages = 0;; ++pages) {
+      std::vector<Frame> frames;
+      if (!ReadPage(frames, pages)) break;
+      auto page = std::make_shared<PageImage>(AssemblePage(frames));
+      frames.clear();  // the page holds the pixels now
+      announce();
+      written = std::async(std::launch::async, [this, page] {
+        if (request_.orientation == kLandscape) *page = RotatedClockwise(*page);
+        return Deliver(*page);
+      });
+      if (!feeder) break;
+    }
+  } catch (const SaneError&) {
+    // The page before the failure is complete: it is announced before the failure is.
+    try {
+      announce();
+    } catch (const SaneError&) {
+    }
+    throw;
   }
+  announce();
   session_->Cancel();
 }
 
