@@ -2,6 +2,7 @@
 
 #include "connectors/CFtpServer.h"
 #include "network/CFtpServerEventsHandler.h"
+#include "network/CRemoteTwainServer.h"
 #include "platform/StringConversion.h"
 #include "settings/ScanMode.h"
 #include "settings/SettingsStore.h"
@@ -10,11 +11,9 @@ NetworkScanServer::NetworkScanServer(NetworkArrivals& arrivals) : arrivals_(arri
 
 NetworkScanServer::~NetworkScanServer() { Release(); }
 
-std::unique_ptr<IServer> NetworkScanServer::MakeServer(int mode) const {
-  if (scan_mode::UsesRemoteScanner(mode)) {
-    logger_.Error("StartFtpServer: the remote scanner connection is not available in this version");
-    return nullptr;
-  }
+std::unique_ptr<IServer> NetworkScanServer::MakeServer(const SettingsStore& settings) const {
+  if (scan_mode::UsesRemoteScanner(settings.GetMode()))
+    return std::make_unique<CRemoteTwainServer>(settings.GetRemoteHost(), settings.GetRemoteScanScanner(), settings);
   return std::make_unique<CFtpServer>();
 }
 
@@ -23,7 +22,7 @@ bool NetworkScanServer::Start(const SettingsStore& settings) {
   const std::string folder = folders_.PrepareNext(settings);
   if (!server_) {
     sink_ = std::make_unique<CFtpServerEventsHandler>(arrivals_);
-    server_ = MakeServer(settings.GetMode());
+    server_ = MakeServer(settings);
     if (!server_) return false;
     server_->Subscribe(sink_.get());
   }

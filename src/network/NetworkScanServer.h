@@ -36,9 +36,9 @@ class NetworkScanServer {
   const std::string& ScanFolder() const { return folders_.Current(); }
 
  private:
-  // The one place that chooses the server for a scan mode; nullptr when that source is not
-  // available.
-  std::unique_ptr<IServer> MakeServer(int mode) const;
+  // The one place that chooses the server for the settings' scan mode; nullptr when that
+  // source is not available.
+  std::unique_ptr<IServer> MakeServer(const SettingsStore& settings) const;
 
   NetworkArrivals& arrivals_;
   ScanFolders folders_;
