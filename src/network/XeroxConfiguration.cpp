@@ -10,6 +10,7 @@
 #include "platform/MessageBox.h"
 #include "platform/StringConversion.h"
 #include "resources/StringTable.h"
+#include "settings/ScanMode.h"
 #include "settings/SettingsStore.h"
 
 namespace {
@@ -90,6 +91,24 @@ void ShowXeroxError(const XeroxException& failure) {
   const std::string text =
       failure.GetError() == kXeroxUnreachable ? LoadResourceString(kNoXeroxConnectionText) : Utf8(failure.GetDescription());
   platform::ShowMessageBox(text, "Error", platform::MessageIcon::Error);
+}
+
+bool PrepareXeroxScan(XeroxConnectorHolder& holder, const SettingsStore& settings) {
+  if (!scan_mode::PutsXeroxTemplate(settings.GetMode())) return true;
+  const Logger logger("Velloran", "Velloran");
+  try {
+    ConfigureXeroxDevice(holder, logger, settings);
+    logger.Error("Scan template is put on device successfully.");
+    return true;
+  } catch (const XeroxException& failure) {
+    logger.Error("Error in Xerox connector: Error = %d Description = %s", static_cast<int>(failure.GetError()),
+                 Utf8(failure.GetDescription()));
+    ShowXeroxError(failure);
+  } catch (...) {
+    logger.Error("StartScan: Unknown exception in XeroxConnector occured");
+    platform::ShowMessageBox(LoadResourceString(kNoXeroxConnectionText), "Error", platform::MessageIcon::Error);
+  }
+  return false;
 }
 
 void CheckConnection(const SettingsStore& settings) {

@@ -16,6 +16,11 @@ void ConfigureXeroxDevice(XeroxConnectorHolder& holder, const Logger& logger, co
 // the connector's description otherwise.
 void ShowXeroxError(const XeroxException& failure);
 
+// The scan start's part: with Mode bit 0x04 the template is put on the device (logger
+// "Velloran"); a failure is logged and shown. False when the scan must not start (the caller then
+// asks the application to close the source). Other modes never contact the device.
+bool PrepareXeroxScan(XeroxConnectorHolder& holder, const SettingsStore& settings);
+
 // The MFP page's "Check connection": the configuration with a connector of its own, then a
 // message box that says how it went.
 void CheckConnection(const SettingsStore& settings);

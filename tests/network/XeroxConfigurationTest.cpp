@@ -216,4 +216,41 @@ TEST_F(XeroxConfiguration, TheDevicesCertificateIsPinnedInTheSettings) {
   EXPECT_NE(settings->ReadString(MfpCertificatePins::kSection, "127.0.0.1", ""), pinned);
 }
 
+struct ScanStartCase {
+  const char* name;
+  int mode;
+  std::vector<std::string> accept;
+  bool starts;
+  std::vector<std::string> requests;
+  const char* message;  // the message box, when one is shown
+};
+
+const ScanStartCase kScanStartCases[] = {
+    {"Mode2NeverContactsTheDevice", 2, {kWithSlash}, true, {}, nullptr},
+    {"Mode4PutsTheTemplate", 4, {kWithSlash}, true, {"ListTemplatesRequest " + kWithSlash, "PutTemplateRequest " + kWithSlash}, nullptr},
+    {"Mode4RefusedStopsTheScan", 4, {}, false, {"- " + kWithSlash, "- " + kWithoutSlash}, "HTTP 404"},
+};
+
+class XeroxScanStart : public XeroxConfiguration, public ::testing::WithParamInterface<ScanStartCase> {};
+
+TEST_P(XeroxScanStart, PutsTheTemplateOnlyWhenTheModeAsks) {
+  XeroxDevice device(Folder("device"), Accepting(GetParam().accept));
+  settings->SetMode(GetParam().mode);
+  settings->SetMfpName(device.Name());
+  EXPECT_EQ(PrepareXeroxScan(holder, *settings), GetParam().starts);
+  EXPECT_EQ(device.Requests(), GetParam().requests);
+  if (!GetParam().message) {
+    EXPECT_THAT(shown, IsEmpty());
+    return;
+  }
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_THAT(shown[0].text, HasSubstr(GetParam().message));
+  EXPECT_EQ(shown[0].caption, "Error");
+  EXPECT_THAT(Log(), HasSubstr("ERROR Velloran: Error in Xerox connector: Error = " +
+                               std::to_string(static_cast<int>(kXeroxHttpError)) + " Description = "));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, XeroxScanStart, ::testing::ValuesIn(kScanStartCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
