@@ -13,6 +13,9 @@ pkg_check_modules(LIBRAW REQUIRED IMPORTED_TARGET libraw)
 pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
 find_package(GIF REQUIRED)
 find_library(MNG_LIBRARY mng REQUIRED)
+# The Xerox connector: HTTPS through libcurl, the certificate pin through OpenSSL.
+find_package(CURL REQUIRED)
+find_package(OpenSSL REQUIRED)
 
 find_package(GTest REQUIRED)
 find_package(benchmark QUIET)

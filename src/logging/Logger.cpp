@@ -43,6 +43,8 @@ const std::string& Logger::Name() const { return state_->name; }
 bool Logger::IsDebugEnabled() const { return IsEnabled(Level::Debug); }
 bool Logger::IsErrorEnabled() const { return IsEnabled(Level::Error); }
 bool Logger::IsFatalEnabled() const { return IsEnabled(Level::Fatal); }
+bool Logger::IsWarnEnabled() const { return IsEnabled(Level::Warn); }
+bool Logger::IsInfoEnabled() const { return IsEnabled(Level::Info); }
 
 bool Logger::IsEnabled(Level level) const {
   if (!logging_detail::IsLoggingOn()) return false;
@@ -74,6 +76,10 @@ log4cxx::LevelPtr Logger::ToLog4cxx(Level level) {
   switch (level) {
     case Level::Debug:
       return log4cxx::Level::getDebug();
+    case Level::Info:
+      return log4cxx::Level::getInfo();
+    case Level::Warn:
+      return log4cxx::Level::getWarn();
     case Level::Error:
       return log4cxx::Level::getError();
     case Level::Fatal:

@@ -29,6 +29,9 @@ class Logger {
   bool IsDebugEnabled() const;
   bool IsErrorEnabled() const;
   bool IsFatalEnabled() const;
+  // Warnings and information come only from messages forwarded with a level of their own.
+  bool IsWarnEnabled() const;
+  bool IsInfoEnabled() const;
 
   // printf-style; arguments are ints, unsigned, doubles, const char* and std::string.
   template <typename... Args>
@@ -43,12 +46,20 @@ class Logger {
   void Fatal(FormatAt format, const Args&... args) const {
     if (IsFatalEnabled()) Write(Level::Fatal, format, Message(format.text, args...));
   }
+  template <typename... Args>
+  void Warn(FormatAt format, const Args&... args) const {
+    if (IsWarnEnabled()) Write(Level::Warn, format, Message(format.text, args...));
+  }
+  template <typename... Args>
+  void Info(FormatAt format, const Args&... args) const {
+    if (IsInfoEnabled()) Write(Level::Info, format, Message(format.text, args...));
+  }
 
   const std::string& Name() const;
 
  private:
   struct State;  // the resolved log4cxx logger; defined with the implementation
-  enum class Level { Debug, Error, Fatal };
+  enum class Level { Debug, Info, Warn, Error, Fatal };
 
   template <typename T>
   static decltype(auto) Pass(const T& value) {

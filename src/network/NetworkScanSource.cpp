@@ -5,6 +5,7 @@
 
 #include "acquisition/LoopCounter.h"
 #include "acquisition/PendingImagesList.h"
+#include "network/XeroxConfiguration.h"
 #include "platform/MessageBox.h"
 #include "resources/StringTable.h"
 #include "settings/SettingsStore.h"
@@ -25,6 +26,8 @@ ScanSource::Start NetworkScanSource::Begin(PendingImagesList& pending) {
   // Files an earlier scan received but never collected belong to that scan.
   std::vector<std::string> stale;
   server_.CollectReceivedFiles(stale);
+  // The device is told where to send its scans before the server that receives them starts.
+  if (!PrepareXeroxScan(xerox_, settings_)) return Start::kFailed;
   if (StartServer()) {
     logger_.Debug("Either FTPServer or SSConnector has started.");
     return Start::kAwaitFiles;

@@ -7,6 +7,7 @@
 #include "acquisition/ScanSource.h"
 #include "logging/Logger.h"
 #include "network/NetworkScanServer.h"
+#include "network/XeroxConnectorHolder.h"
 
 class NetworkArrivals;
 class SettingsStore;
@@ -20,8 +21,8 @@ class NetworkScanSource final : public ScanSource {
   NetworkScanSource(NetworkArrivals& arrivals, const SettingsStore& settings);
 
   // Empties the pending list for the files to come, drops what an earlier scan received but
-  // never collected, and starts the server on a new scan folder. Failed: the connection error
-  // has been shown.
+  // never collected, puts the scan template on a Xerox device when the scan mode says so, and
+  // starts the server on a new scan folder. Failed: the user has been told why.
   Start Begin(PendingImagesList& pending) override;
   // While the server runs.
   bool MayReceiveMore() const override { return receiving_; }
@@ -44,6 +45,7 @@ class NetworkScanSource final : public ScanSource {
  private:
   const SettingsStore& settings_;
   NetworkScanServer server_;
+  XeroxConnectorHolder xerox_;
   // Set by the server's start, cleared by its stop and before it is released, which happens
   // without the session lock; events still on their way then find nothing to do.
   std::atomic<bool> receiving_{false};
