@@ -36,6 +36,8 @@
 #include "LetterPage.h"
 #include "MfpApplication.h"
 #include "VsftpdServer.h"
+#include "connectors/CFtpServer.h"
+#include "platform/StringConversion.h"
 #include "settings/SettingsStore.h"
 #include "support/FtpClient.h"
 #include "support/ScopedEnvironment.h"
@@ -63,6 +65,7 @@ struct Corpus {
   fs::path vsftpdFolder;
   int velloranPort = 0;
   int vsftpdPort = 0;
+  int libraryPort = 0;
   std::vector<std::string> pages;  // the bytes of each JPEG file
 };
 Corpus* g_corpus = nullptr;
@@ -71,6 +74,7 @@ Corpus* g_corpus = nullptr;
 struct Figures {
   std::vector<double> latenciesMs;
   std::vector<double> velloranMBps, velloranPagesPerS, vsftpdMBps, vsftpdPagesPerS;
+  std::vector<double> libraryMBps, libraryPagesPerS;  // the FTP server library without the source
   std::vector<double> deliveredPagesPerS;  // by the application, from the first connection on
 };
 Figures g_figures;
@@ -120,6 +124,7 @@ void MakeCorpus() {
   fs::create_directories(corpus.velloranRoot);
   corpus.velloranPort = test_support::LoopbackPort(/*listen=*/false).Port();
   corpus.vsftpdPort = test_support::LoopbackPort(/*listen=*/false).Port();
+  corpus.libraryPort = test_support::LoopbackPort(/*listen=*/false).Port();
   const auto settings = test_support::PrepareSourceSettings();
   settings->SetLoggerEnabled(false);
   settings->SetAlwaysShowUI(false);
@@ -270,6 +275,20 @@ void BM_TenClients(benchmark::State& state) {
       g_figures.deliveredPagesPerS.push_back(velloran.pages /
                                              std::chrono::duration<double>(lastDelivered - scanStart).count());
 
+      // The same server library with nobody taking the pages: what the source's work costs.
+      const fs::path libraryRoot = corpus.environment.Root() / "library";
+      fs::create_directories(libraryRoot);
+      CFtpServer library;
+      if (!library.Start(platform::FileNameToWide(libraryRoot.string()), u"scanner", u"Bench4Pages",
+                         corpus.libraryPort)) {
+        return state.SkipWithError("the FTP server library does not start");
+      }
+      const Throughput alone = UploadFromTenClients(corpus.libraryPort, kUser, kPassword, "", round);
+      library.Stop();
+      Empty(libraryRoot);
+      if (!alone.error.empty()) return state.SkipWithError(("the FTP server library: " + alone.error).c_str());
+      Record(alone, g_figures.libraryMBps, g_figures.libraryPagesPerS);
+
       const Throughput reference = UploadFromTenClients(corpus.vsftpdPort, "anonymous", "bench@",
                                                         bench::VsftpdServer::RemotePath(""), round);
       Empty(vsftpd.Incoming());
@@ -304,6 +323,8 @@ void PrintSummary() {
     std::printf("  velloran.ds %7.1f MB/s %6.1f pages/s (the application had every page at %.1f pages/s)\n",
                 Median(g_figures.velloranMBps), Median(g_figures.velloranPagesPerS),
                 Median(g_figures.deliveredPagesPerS));
+    std::printf("  the FTP server library alone %7.1f MB/s %6.1f pages/s\n", Median(g_figures.libraryMBps),
+                Median(g_figures.libraryPagesPerS));
     std::printf("  vsftpd      %7.1f MB/s %6.1f pages/s\n", Median(g_figures.vsftpdMBps),
                 Median(g_figures.vsftpdPagesPerS));
     std::printf("  ratio %.2f (target >= 0.80: %s)\n", ratio, ratio >= 0.8 ? "met" : "MISSED");

@@ -61,7 +61,6 @@ FtpControlConnection::~FtpControlConnection() {
 }
 
 void FtpControlConnection::Start() {
-  registry_.Add(this, state_.peer);
   Log("connected");
   Enqueue({220, "Velloran FTP server ready."});
   ArmIdleTimer();
