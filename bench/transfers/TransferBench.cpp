@@ -27,7 +27,7 @@
 
 #include "Acquisition.h"
 #include "DataSourceManager.h"
-#include "PageDrawing.h"
+#include "LetterPage.h"
 #include "PageSink.h"
 #include "TwainApplication.h"
 #include "imaging/CxImage.h"
@@ -38,8 +38,8 @@ extern char** environ;
 namespace {
 
 constexpr int kPages = 100;
-constexpr uint32_t kWidth = 2550;
-constexpr uint32_t kHeight = 3300;
+constexpr uint32_t kWidth = bench::kLetterWidth;
+constexpr uint32_t kHeight = bench::kLetterHeight;
 constexpr double kBitmapMegabytes = (40.0 + double{(kWidth * 3 + 3) / 4 * 4} * kHeight) / 1e6;
 
 struct Figures {
@@ -58,40 +58,6 @@ struct Corpus {
 };
 Corpus* g_corpus = nullptr;
 
-void Fill(CxImage& page, int left, int top, int right, int bottom, uint8_t r, uint8_t g, uint8_t b) {
-  bench::FillRect(page, left, top, right, bottom, MakeRgb(r, g, b));
-}
-
-// A letter page: tinted paper, lines of text-like strokes, a red stamp, a little noise.
-CxImage LetterPage() {
-  CxImage page;
-  page.Create(kWidth, kHeight, 24);
-  page.SetXDPI(300);
-  page.SetYDPI(300);
-  bench::Lcg random(42);
-  Fill(page, 0, 0, kWidth, kHeight, 246, 243, 232);
-  for (int baseline = 300; baseline < 3000; baseline += 60) {
-    int x = 250;
-    while (x < 2250) {
-      const int letters = random.Between(2, 9);
-      for (int i = 0; i < letters && x < 2300; ++i, x += 26) {
-        const int tall = random.Between(0, 3) == 0 ? 44 : 30;
-        Fill(page, x, baseline - tall, x + 5, baseline, 30, 30, 35);
-        if (random.Between(0, 1)) Fill(page, x, baseline - 16, x + 20, baseline - 12, 30, 30, 35);
-      }
-      x += 30;
-    }
-  }
-  Fill(page, 1700, 2900, 2200, 3150, 200, 40, 40);
-  Fill(page, 1720, 2920, 2180, 3130, 246, 243, 232);
-  for (int i = 0; i < 40000; ++i) {
-    const int x = random.Between(0, kWidth - 1);
-    const int y = random.Between(0, kHeight - 1);
-    Fill(page, x, y, x + 1, y + 1, 200, 200, 190);
-  }
-  return page;
-}
-
 void MakeCorpus() {
   g_corpus = new Corpus;
   Corpus& corpus = *g_corpus;
@@ -101,7 +67,7 @@ void MakeCorpus() {
   std::filesystem::create_directories(corpus.folder);
   std::filesystem::create_directories(corpus.output);
   std::vector<uint8_t> jpeg;
-  if (!LetterPage().Encode(jpeg, ImageFormat::Jpeg)) {
+  if (!bench::LetterPage().Encode(jpeg, ImageFormat::Jpeg)) {
     std::fprintf(stderr, "bench_transfers: cannot encode the page\n");
     std::exit(1);
   }

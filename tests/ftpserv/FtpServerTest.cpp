@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <latch>
 #include <sstream>
@@ -108,6 +109,53 @@ TEST_F(FtpServerTest, StopClosesEveryConnectionAndFreesThePortAtOnce) {
   std::vector<std::string> received;
   server_.GetReceivedFiles(received);
   EXPECT_TRUE(received.empty());
+}
+
+// Sessions are served side by side (on several network threads where the machine has several
+// cores): uploads whose pieces arrive interleaved each arrive whole and are reported once, and
+// Stop closes every session, wherever it runs.
+TEST_F(FtpServerTest, InterleavedUploadsOfSeveralSessionsArriveWholeAndStopClosesEachSession) {
+  constexpr int kSessions = 6;
+  constexpr int kPieces = 4;
+  struct Upload {
+    std::unique_ptr<FtpTestClient> client;
+    std::unique_ptr<DataConnection> data;
+    std::string name;
+    std::string sent;
+  };
+  std::vector<Upload> uploads(kSessions);
+  for (int i = 0; i < kSessions; ++i) {
+    Upload& upload = uploads[i];
+    upload.client = LoggedIn();
+    upload.name = "page" + std::to_string(i) + ".jpg";
+    const uint16_t dataPort = upload.client->Passive();
+    ASSERT_NE(dataPort, 0);
+    upload.data = std::make_unique<DataConnection>("127.0.0.1", dataPort);
+    ASSERT_EQ(upload.client->Command("STOR " + upload.name), 150);
+  }
+  for (int piece = 0; piece < kPieces; ++piece) {
+    for (int i = 0; i < kSessions; ++i) {
+      const std::string bytes(20000 + 1000 * i, static_cast<char>('a' + (i * kPieces + piece) % 26));
+      uploads[i].data->Send(bytes);
+      uploads[i].sent += bytes;
+    }
+  }
+  for (Upload& upload : uploads) upload.data->Close();
+  for (Upload& upload : uploads) EXPECT_EQ(upload.client->ReadReply(), 226) << upload.name;
+
+  ASSERT_TRUE(events_.WaitForFiles(kSessions));
+  std::vector<std::string> reported;
+  for (const std::string& file : events_.files()) reported.push_back(fs::path(file).filename().string());
+  std::sort(reported.begin(), reported.end());
+  std::vector<std::string> expected;
+  for (const Upload& upload : uploads) {
+    EXPECT_EQ(ReadFile(root() / upload.name), upload.sent) << upload.name;
+    expected.push_back(upload.name);
+  }
+  EXPECT_EQ(reported, expected);
+
+  server_.Stop();
+  for (const Upload& upload : uploads) EXPECT_TRUE(upload.client->WaitForClose()) << upload.name;
 }
 
 TEST_F(FtpServerTest, ASlowSinkDoesNotHoldUpUploads) {

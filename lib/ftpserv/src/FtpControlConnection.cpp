@@ -50,6 +50,10 @@ FtpControlConnection::FtpControlConnection(asio::ip::tcp::socket socket, const F
       delayTimer_(socket_.get_executor()),
       settleTimer_(socket_.get_executor()) {
   std::error_code ignored;
+  // Each reply goes out in one write and the client waits for it: Nagle's algorithm would hold a
+  // reply back until the client acknowledged the one before, which a client that is sending
+  // nothing does only after its delayed-ACK time (40 ms on Linux), on every upload.
+  socket_.set_option(asio::ip::tcp::no_delay(true), ignored);
   const auto remote = socket_.remote_endpoint(ignored);
   state_.peer = Unmapped(remote.address());
   state_.local = Unmapped(socket_.local_endpoint(ignored).address());
@@ -62,7 +66,6 @@ FtpControlConnection::~FtpControlConnection() {
 }
 
 void FtpControlConnection::Start() {
-  registry_.Add(this, state_.peer);
   Log("connected");
   Enqueue({220, "Velloran FTP server ready."});
   ArmIdleTimer();

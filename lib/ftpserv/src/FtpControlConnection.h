@@ -33,6 +33,8 @@ class FtpControlConnection : public std::enable_shared_from_this<FtpControlConne
   ~FtpControlConnection() override;
 
   void Start();
+  // Where every handler of this connection and of its data connections runs.
+  asio::any_io_executor Executor() { return socket_.get_executor(); }
   // Closes the connection and its data connection at once; an upload in progress is dropped.
   void Close(const std::string& reason);
 

@@ -3,6 +3,7 @@
 #include <asio/ip/v6_only.hpp>
 #include <asio/post.hpp>
 #include <asio/write.hpp>
+#include <algorithm>
 #include <chrono>
 
 #include "FtpControlConnection.h"
@@ -13,6 +14,9 @@ namespace ftpserv {
 using asio::ip::tcp;
 
 namespace {
+
+// Enough for the devices of an office; more threads than cores would only take turns.
+constexpr unsigned kMaxWorkers = 8;
 
 constexpr std::string_view kTooManyReply = "421 Too many connections, try again later.\r\n";
 
@@ -31,6 +35,18 @@ FtpListener::FtpListener(FtpServiceConfig config, FtpServiceEvents& events)
 
 FtpListener::~FtpListener() { Stop(); }
 
+std::vector<std::unique_ptr<FtpListener::Worker>> FtpListener::MakeWorkers() {
+  std::vector<std::unique_ptr<Worker>> workers(std::clamp(std::thread::hardware_concurrency(), 1u, kMaxWorkers));
+  for (auto& worker : workers) worker = std::make_unique<Worker>();
+  return workers;
+}
+
+FtpListener::Worker& FtpListener::NextWorker() {
+  Worker& worker = *workers_[nextWorker_];
+  nextWorker_ = (nextWorker_ + 1) % workers_.size();
+  return worker;
+}
+
 bool FtpListener::Start(uint16_t port, std::string& failure) {
   // One dual-stack socket serves IPv6 and IPv4 clients; a host without IPv6 gets IPv4 only.
   std::error_code error = Listen({tcp::v6(), port});
@@ -41,7 +57,8 @@ bool FtpListener::Start(uint16_t port, std::string& failure) {
   }
   port_ = acceptor_.local_endpoint(error).port();
   Accept();
-  thread_ = std::thread([this] { io_.run(); });
+  for (auto& worker : workers_) worker->thread = std::thread([&io = worker->io] { io.run(); });
+  running_ = true;
   return true;
 }
 
@@ -61,27 +78,39 @@ std::error_code FtpListener::Listen(const tcp::endpoint& endpoint) {
 }
 
 void FtpListener::Stop() {
-  if (!thread_.joinable()) return;
-  asio::post(io_, [this] {
+  if (!running_) return;
+  running_ = false;
+  asio::post(acceptor_.get_executor(), [this] {
     std::error_code ignored;
     acceptor_.close(ignored);
-    registry_.CloseAll();
-    // What the closing cancelled is dropped with the io_context, never run.
-    io_.stop();
+    acceptRetry_.cancel();
+    // Posted after every connection the acceptor handed over: each thread closes its own.
+    for (auto& worker : workers_) {
+      asio::post(worker->io, [this, &io = worker->io] {
+        registry_.CloseAll(io.get_executor());
+        // What the closing cancelled is dropped with the io_context, never run.
+        io.stop();
+      });
+    }
   });
-  thread_.join();
+  for (auto& worker : workers_) worker->thread.join();
   port_ = 0;
 }
 
 void FtpListener::Accept() {
-  acceptor_.async_accept([this](std::error_code error, tcp::socket socket) {
+  acceptor_.async_accept(NextWorker().io, [this](std::error_code error, tcp::socket socket) {
     if (!acceptor_.is_open()) return;
     if (!error) {
       std::error_code ignored;
       const auto remote = socket.remote_endpoint(ignored);
       const auto address = Unmapped(remote.address());
+      // Only this thread adds connections, so the room seen here is still there when it adds.
       if (registry_.HasRoomFor(address)) {
-        std::make_shared<FtpControlConnection>(std::move(socket), config_, registry_, events_)->Start();
+        auto connection = std::make_shared<FtpControlConnection>(std::move(socket), config_, registry_, events_);
+        registry_.Add(connection.get(), address);
+        // From here on the connection belongs to its thread; this one keeps no reference to it.
+        const auto executor = connection->Executor();
+        asio::post(executor, [connection = std::move(connection)] { connection->Start(); });
       } else {
         Refuse(std::move(socket), "[" + address.to_string() + " port " + std::to_string(remote.port()) +
                                       "] connection refused: too many connections");
@@ -100,9 +129,12 @@ void FtpListener::Accept() {
 void FtpListener::Refuse(tcp::socket socket, const std::string& why) {
   events_.Log(why);
   auto held = std::make_shared<tcp::socket>(std::move(socket));
-  asio::async_write(*held, asio::buffer(kTooManyReply.data(), kTooManyReply.size()), [held](std::error_code, size_t) {
-    std::error_code ignored;
-    held->close(ignored);
+  // The socket belongs to the thread it was accepted for, like a connection's.
+  asio::post(held->get_executor(), [held] {
+    asio::async_write(*held, asio::buffer(kTooManyReply.data(), kTooManyReply.size()), [held](std::error_code, size_t) {
+      std::error_code ignored;
+      held->close(ignored);
+    });
   });
 }
 
