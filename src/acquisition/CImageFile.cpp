@@ -12,6 +12,13 @@ CImageFile::CImageFile(const std::string& path, const SettingsStore& settings)
   pageCount_ = pages > 0 ? pages : 1;
 }
 
+CImageFile::CImageFile(const std::string& path, std::unique_ptr<ScanImage> firstPage,
+                       std::optional<platform::FileIdentity> identity)
+    : image_(std::move(firstPage)), path_(path), identity_(std::move(identity)) {
+  const int32_t pages = image_->PageCount();
+  pageCount_ = pages > 0 ? pages : 1;
+}
+
 CImageFile::~CImageFile() = default;
 
 ScanImage* CImageFile::LoadPage(int32_t index) {

@@ -19,6 +19,9 @@ class CImageFile {
   // Opens the file and decodes page 0. Throws ImageLoadException when that fails. `settings`
   // must outlive the object.
   CImageFile(const std::string& path, const SettingsStore& settings);
+  // Opens the file with its page 0 decoded already, from the file as `identity` found it.
+  CImageFile(const std::string& path, std::unique_ptr<ScanImage> firstPage,
+             std::optional<platform::FileIdentity> identity);
   CImageFile(const CImageFile&) = delete;
   CImageFile& operator=(const CImageFile&) = delete;
   virtual ~CImageFile();

@@ -72,7 +72,7 @@ ScanImage* NextImageLoader::FirstPageOfNextFile() {
     }
     try {
       logger_.Debug("LoadNextImage: loading %s", entry.path);
-      openFile_ = std::make_unique<CImageFile>(entry.path, settings_);
+      openFile_ = Open(entry.path);
       if (!entry.HasExcludedPages()) return openFile_->NextPage();
       const int32_t wanted = entry.FirstIncludedPage(0, openFile_->PageCount());
       if (wanted >= 0) {
@@ -85,13 +85,26 @@ ScanImage* NextImageLoader::FirstPageOfNextFile() {
   }
 }
 
-bool NextImageLoader::CheckImage(const std::string& path) const {
+std::unique_ptr<CImageFile> NextImageLoader::Open(const std::string& path) {
+  std::unique_ptr<CheckedPage> checked = std::move(checked_);
+  if (checked && checked->path == path && checked->identity && platform::IdentifyFile(path) == checked->identity) {
+    return std::make_unique<CImageFile>(path, std::move(checked->image), std::move(checked->identity));
+  }
+  return std::make_unique<CImageFile>(path, settings_);
+}
+
+bool NextImageLoader::CheckImage(const std::string& path) {
   logger_.Debug("CheckImage: loading %s", path);
+  checked_.reset();
   try {
-    ScanImage image(settings_);
-    image.Load(path, 0);
-    const bool valid = image.Image().IsValid();
+    auto checked = std::make_unique<CheckedPage>();
+    checked->path = path;
+    checked->identity = platform::IdentifyFile(path);
+    checked->image = std::make_unique<ScanImage>(settings_);
+    checked->image->Load(path, 0);
+    const bool valid = checked->image->Image().IsValid();
     logger_.Debug("CheckImage: check %s", valid ? "successed" : "failed");
+    if (valid) checked_ = std::move(checked);
     return valid;
   } catch (const std::exception&) {
     logger_.Debug("CheckImage: failed %s", path);

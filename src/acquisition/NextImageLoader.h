@@ -31,7 +31,11 @@ class NextImageLoader {
   // when the pending list has no further file with a page that can be had.
   bool LoadNextImage(const NegotiatedFormat& format, const StatusReport& report);
   // Whether a received file decodes to an image; its own decode, the current image untouched.
-  bool CheckImage(const std::string& path) const;
+  // The page it decoded is kept until the next check, so that opening the same, unchanged file
+  // next (the usual case: the application keeps up with the device) does not decode it again.
+  bool CheckImage(const std::string& path);
+  // Lets the kept page go.
+  void ForgetCheckedPage() { checked_.reset(); }
 
   // nullptr when no file is open.
   CImageFile* OpenFile() { return openFile_.get(); }
@@ -45,9 +49,18 @@ class NextImageLoader {
   ScanImage* NextPageOfOpenFile();
   // nullptr when the list is exhausted.
   ScanImage* FirstPageOfNextFile();
+  // The file at `path` opened, with the page CheckImage kept when it is of this file as it is now.
+  std::unique_ptr<CImageFile> Open(const std::string& path);
+
+  struct CheckedPage {
+    std::string path;
+    std::optional<platform::FileIdentity> identity;  // taken before the decode
+    std::unique_ptr<ScanImage> image;
+  };
 
   PendingImagesList& pending_;
   const SettingsStore& settings_;
   std::unique_ptr<CImageFile> openFile_;
+  std::unique_ptr<CheckedPage> checked_;
   Logger logger_{"Velloran", "Velloran"};
 };

@@ -159,7 +159,7 @@ class Velloran : public TwainDriver, private NetworkArrivals {
   // Produces the next current image; false when the batch has no further one.
   bool LoadNextImage();
   // Whether a received file decodes to an image (its own decode; the current image stays).
-  bool CheckImage(const std::string& path) const;
+  bool CheckImage(const std::string& path);
   // The Folder page's refresh: the file-list file replaces the pending list's entries.
   void LoadFileList();
   // The dialog initialises: with a Folder page (UIMode) the file list is loaded.

@@ -31,6 +31,7 @@ ScanSource& Velloran::SourceFor(int mode) {
 void Velloran::StartScan() {
   m_xferCount = 0;
   ReleaseCurrentImage();
+  m_imageLoader.ForgetCheckedPage();
   m_source = &SourceFor(Settings().GetMode());
   // A cancel of an earlier batch's wait no longer counts.
   m_cancelEvent.Reset();
@@ -74,7 +75,7 @@ bool Velloran::LoadNextImage() {
   return m_imageLoader.LoadNextImage(format, [this](const std::string& path) { ReportStatus(path); });
 }
 
-bool Velloran::CheckImage(const std::string& path) const { return m_imageLoader.CheckImage(path); }
+bool Velloran::CheckImage(const std::string& path) { return m_imageLoader.CheckImage(path); }
 
 bool Velloran::LoadNextImageAfterTransfer() {
   CImageFile* file = m_imageLoader.OpenFile();
@@ -128,7 +129,10 @@ int Velloran::PendingCount() const {
 
 void Velloran::ReleaseCurrentImage() { m_imageLoader.ReleaseOpenFile(); }
 
-void Velloran::ClearPendingImages() { m_pendingImages.Reset(/*clear=*/true); }
+void Velloran::ClearPendingImages() {
+  m_pendingImages.Reset(/*clear=*/true);
+  m_imageLoader.ForgetCheckedPage();
+}
 
 ScanImage* Velloran::CurrentImage() { return m_imageLoader.CurrentImage(); }
 

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 #include <string>
 #include <utility>
@@ -215,6 +216,32 @@ TEST_F(AcquisitionTest, CheckImageDecodesReceivedFilesOnTheirOwn) {
   EXPECT_EQ(CountLines("DEBUG Velloran", "CheckImage: loading " + good), 1);
   EXPECT_EQ(CountLines("DEBUG Velloran", "CheckImage: check successed"), 1);
   EXPECT_EQ(CountLines("DEBUG Velloran", "CheckImage: failed " + bad), 1);
+}
+
+// A check keeps its page for the load that follows, but only while the file on disk is the one
+// it checked: a file replaced in between is decoded as it is now.
+TEST_F(AcquisitionTest, LoadAfterACheckGivesTheFileAsItIsNow) {
+  PendingImagesList list;
+  list.Init(false, false, std::make_unique<LoopCounter>(false, 0), /*clear=*/true);
+  NextImageLoader loader(list, settings);
+  const NegotiatedFormat format{TWPT_RGB, 24, TWPF_CHOCOLATE, 300, 300};
+  const std::string unchanged = (env.Root() / "unchanged.png").string();
+  const std::string replaced = (env.Root() / "replaced.png").string();
+  const std::string replacement = (env.Root() / "replacement.png").string();
+
+  WriteImage(unchanged, PageOfWidth(5));
+  ASSERT_TRUE(loader.CheckImage(unchanged));
+  list.AddFile(unchanged);
+  ASSERT_TRUE(loader.LoadNextImage(format, nullptr));
+  EXPECT_EQ(loader.CurrentImage()->Image().GetWidth(), 5u);
+
+  WriteImage(replaced, PageOfWidth(6));
+  ASSERT_TRUE(loader.CheckImage(replaced));
+  WriteImage(replacement, PageOfWidth(7));
+  std::filesystem::rename(replacement, replaced);
+  list.AddFile(replaced);
+  ASSERT_TRUE(loader.LoadNextImage(format, nullptr));
+  EXPECT_EQ(loader.CurrentImage()->Image().GetWidth(), 7u);
 }
 
 }  // namespace
