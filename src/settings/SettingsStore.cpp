@@ -229,12 +229,15 @@ std::string SettingsStore::GetFtpUser() const { return Read(*this, kFtpUser); }
 std::string SettingsStore::GetFtpPassword() const {
   // No stored value can hold a line break: this default means "nothing stored".
   constexpr const char* kAbsent = "\n";
+  // Two threads reading at once must not make two passwords.
+  const std::lock_guard lock(unsavedPassword_->mutex);
   std::string password = ReadString(kFtpPassword.section, kFtpPassword.name, kAbsent);
   if (password != kAbsent) return password;
+  if (!unsavedPassword_->value.empty()) return unsavedPassword_->value;
   // A built-in password would be the same on every installation, and the server listens on
   // every interface: each installation makes its own, once.
   password = MakeFtpPassword();
-  Write(*this, kFtpPassword, password);
+  if (!Write(*this, kFtpPassword, password)) unsavedPassword_->value = password;
   return password;
 }
 

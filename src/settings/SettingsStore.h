@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -136,8 +138,16 @@ class SettingsStore {
   bool WriteString(const std::string& section, const std::string& key, const std::string& value) const;
 
  private:
+  // A password made while the settings file could not take it: kept for the rest of the
+  // process, so that the server, the device and the Information page all see the same one.
+  struct UnsavedPassword {
+    std::mutex mutex;
+    std::string value;
+  };
+
   std::string settingsFile_;
   std::string logFile_;
   std::string logConfigFile_;
   std::string fileListFile_;
+  std::shared_ptr<UnsavedPassword> unsavedPassword_ = std::make_shared<UnsavedPassword>();
 };

@@ -111,6 +111,17 @@ TEST_F(SettingsPlacementTest, FtpPasswordIsMadeForEachInstallationAndKept) {
   EXPECT_EQ(first->GetFtpPassword(), "chosen");
 }
 
+// A settings file that cannot take the made password: the process keeps using the one it made,
+// so the server and what the user is shown do not drift apart read by read.
+TEST_F(SettingsPlacementTest, FtpPasswordThatCannotBeStoredStaysTheSameForTheProcess) {
+  const std::string folder = (env_.Root() / "not-a-file.ini").string();
+  std::filesystem::create_directories(folder);
+  const SettingsStore store(folder, "", "", "");
+  const std::string password = store.GetFtpPassword();
+  EXPECT_THAT(password, ::testing::MatchesRegex("[A-Za-z0-9]{12}"));
+  EXPECT_EQ(store.GetFtpPassword(), password);
+}
+
 TEST_F(SettingsPlacementTest, FirstLoadCopiesTheInstalledDefaultsButNoExistingLogConfiguration) {
   ScopedEnvironment::WriteFile(CommonFile("VELLORAN.ini"), "[General]\nMode=2\n");
   ScopedEnvironment::WriteFile(CommonFile("VELLORANLog.ini"), "log4j.rootLogger=DEBUG\n");
