@@ -12,12 +12,14 @@ Prints "ready PORT PID" on stdout once it accepts connections.
 --accept PATH    paths that answer (repeatable); every other path gets HTTP 404
 --answer MODE    normal | fault | stall | huge | malformed | html | redirect
 --scan FILE      after each accepted PutTemplate, play the device: send these files by FTP to
-                 the server, user and password of the template, into its DocumentPath
+                 the server, user and password of the template, into its DocumentPath, then the
+                 empty end-of-job file XEROXFINISHEDMARKER.MRK that closes a job
 """
 
 import argparse
 import ftplib
 import http.server
+import io
 import os
 import re
 import signal
@@ -32,6 +34,7 @@ import zlib
 
 NS = "http://www.xerox.com/webservices/office/template_management/1/"
 SOAP_NS = "http://schemas.xmlsoap.org/soap/envelope/"
+END_OF_JOB = "XEROXFINISHEDMARKER.MRK"
 
 
 def envelope(body):
@@ -120,6 +123,8 @@ class Device:
                 with open(path, "rb") as data:
                     ftp.storbinary("STOR " + os.path.basename(path), data)
                 self.record("scan.log", "sent " + os.path.basename(path))
+            ftp.storbinary("STOR " + END_OF_JOB, io.BytesIO())
+            self.record("scan.log", "sent " + END_OF_JOB)
             ftp.quit()
         except (OSError, ftplib.Error) as error:
             self.record("scan.log", f"failed {error}")
