@@ -62,6 +62,9 @@ TEST_F(XeroxScan, Mode4JobFiledByTheDeviceReachesTheApplication) {
   OpenAndEnable();
   ASSERT_TRUE(WaitForReceived(1)) << Log();
   EXPECT_THAT(app.Received(), ElementsAre(MSG_XFERREADY));
+  // The device notes a file as sent once its upload has ended, which may be after the source
+  // has acted on it.
+  ASSERT_TRUE(session_test::WaitUntil([&] { return device.ScanLog().size() >= 2; }));
   EXPECT_THAT(device.ScanLog(), ElementsAre("sent job.tif", std::string("sent ") + kEndOfJob));
   EXPECT_EQ(OfferedWidth(), 40);
   ASSERT_TRUE(NativeTransfer());
