@@ -24,7 +24,7 @@ struct FtpServerLimits {
   // A client that dies mid-upload closes its data connection as if the file were complete, and
   // its control connection a moment later: an upload is committed only when the control
   // connection is still there this long after the data ended.
-  std::chrono::milliseconds uploadSettleTime{25};
+  std::chrono::milliseconds uploadSettleTime{10};
 };
 
 // The built-in FTP server: devices log in with the user and password given to Start and upload
