@@ -221,11 +221,9 @@ FtpOutcome FtpCommandHandler::Type(const std::string& argument) {
   if (type.empty()) return Reply(501, "TYPE needs a type.");
   // Uploads are stored as sent in either type, as scans always travel as images.
   if (type == "I" || type == "L 8") {
-    state_.binary = true;
     return Reply(200, "Switching to Binary mode.");
   }
   if (type == "A" || type == "A N") {
-    state_.binary = false;
     return Reply(200, "Switching to ASCII mode.");
   }
   return Reply(504, "TYPE " + argument + " not supported.");

@@ -27,7 +27,6 @@ struct FtpSessionState {
   bool loggedIn = false;
   int failedLogins = 0;
   std::string cwd = "/";
-  bool binary = false;
   bool extendedPassiveOnly = false;  // after EPSV ALL
 };
 
