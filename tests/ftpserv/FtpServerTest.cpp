@@ -158,6 +158,25 @@ TEST_F(FtpServerTest, InterleavedUploadsOfSeveralSessionsArriveWholeAndStopClose
   for (const Upload& upload : uploads) EXPECT_TRUE(upload.client->WaitForClose()) << upload.name;
 }
 
+// Commands that come during an upload are answered after its final reply, a bad line among them
+// in its turn.
+TEST_F(FtpServerTest, LinesSentDuringAnUploadAreAnsweredInOrderAfterIt) {
+  auto client = LoggedIn();
+  const uint16_t dataPort = client->Passive();
+  ASSERT_NE(dataPort, 0);
+  DataConnection data("127.0.0.1", dataPort);
+  ASSERT_EQ(client->Command("STOR during.jpg"), 150);
+  data.Send("first part");
+  client->SendRaw("NOOP\r\nST0R bad\r\nNOOP\r\n");
+  data.Send(", second part");
+  data.Close();
+  EXPECT_EQ(client->ReadReply(), 226);
+  EXPECT_EQ(client->ReadReply(), 200);
+  EXPECT_EQ(client->ReadReply(), 500);
+  EXPECT_EQ(client->ReadReply(), 200);
+  EXPECT_EQ(ReadFile(root() / "during.jpg"), "first part, second part");
+}
+
 TEST_F(FtpServerTest, ASlowSinkDoesNotHoldUpUploads) {
   if (!HasCurl()) GTEST_SKIP() << "curl is not installed";
   struct BlockingSink : EventRecorder {

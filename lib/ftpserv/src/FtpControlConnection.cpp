@@ -125,7 +125,9 @@ void FtpControlConnection::ProcessInput() {
         CloseAfterReplies();
         return;
       case FtpCommandParser::Result::Malformed:
-        Enqueue({500, "Syntax error in command."});
+        // An empty verb stands for the bad line, so that its reply keeps its place among the
+        // replies to commands held during a transfer.
+        Dispatch(FtpCommand{});
         break;
       case FtpCommandParser::Result::Complete:
         Dispatch(parser_.command());
@@ -143,6 +145,10 @@ void FtpControlConnection::Dispatch(const FtpCommand& command) {
 }
 
 void FtpControlConnection::Execute(const FtpCommand& command) {
+  if (command.verb.empty()) {
+    Enqueue({500, "Syntax error in command."});
+    return;
+  }
   ArmIdleTimer();  // only whole commands count as activity, so a trickle of bytes cannot hold a session
   FtpOutcome outcome = handler_.Handle(command);
   if (outcome.delay.count() <= 0) {
