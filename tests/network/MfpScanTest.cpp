@@ -6,7 +6,6 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <future>
@@ -16,7 +15,6 @@
 #include "acquisition/ScanFixture.h"
 #include "imaging/CxImage.h"
 #include "network/PressableWaitDialog.h"
-#include "platform/Sync.h"
 #include "platform/SystemInfo.h"
 #include "session/Polling.h"
 #include "settings/SettingsStore.h"

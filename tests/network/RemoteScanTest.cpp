@@ -130,8 +130,8 @@ class RemoteStopWaiting : public acquisition_test::ScanSession {
 
 TEST_F(RemoteStopWaiting, RemoteScanGoesOnAndItsLaterPagesStayOutOfTheNextBatch) {
   test_support::SanedConfig config;
-  // Pages that take a moment each, so that the scan is still running when the wait is given up.
-  config.testBackendOptions = "read-limit true\nread-limit-size 8192\nread-delay true\nread-delay-duration 2000\n";
+  // About a quarter of a second a page, so that the scan still runs when the daemon is paused.
+  config.testBackendOptions = "read-limit true\nread-limit-size 8192\nread-delay true\nread-delay-duration 10000\n";
   test_support::SanedDaemon daemon(environment.Root(), config);
   const std::filesystem::path root = environment.Root() / "remote";
   ConfigureRemoteScan(*settings, daemon, root.string(), 1);
