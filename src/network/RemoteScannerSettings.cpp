@@ -1,5 +1,7 @@
 #include "network/RemoteScannerSettings.h"
 
+#include <algorithm>
+
 #include "connectors/CSSConnector.h"
 #include "network/RemoteScanCredentials.h"
 #include "resources/StringTable.h"
@@ -54,7 +56,40 @@ int StoredValue(const SettingsStore& settings, const std::string& key) {
   return settings.GetPaperSize();
 }
 
+void StoreValue(const SettingsStore& settings, const std::string& key, int32_t value) {
+  if (key == "BitDepth") settings.SetBitDepth(value);
+  else if (key == "PaperSource") settings.SetPaperSource(value == 1);
+  else if (key == "Resolution") settings.SetResolution(value);
+  else if (key == "Orientation") settings.SetOrientation(value);
+  else if (key == "Duplex") settings.SetDuplex(value == 1);
+  else settings.SetPaperSize(value);
+}
+
 }  // namespace
+
+std::vector<RemoteOptionList> LoadRemoteOptionLists(const SettingsStore& settings, RemoteScannerSettings& service) {
+  const std::pair<const char*, void (RemoteScannerSettings::*)(std::vector<int32_t>&)> lists[] = {
+      {"BitDepth", &RemoteScannerSettings::GetSupportedColorFormats},
+      {"PaperSource", &RemoteScannerSettings::GetSupportedPaperSources},
+      {"Resolution", &RemoteScannerSettings::GetSupportedResolutions},
+      {"Orientation", &RemoteScannerSettings::GetSupportedOrientations},
+      {"Duplex", &RemoteScannerSettings::GetSupportedSimplexDuplex},
+      {"PaperSize", &RemoteScannerSettings::GetSupportedPaperSizes}};
+  std::vector<RemoteOptionList> result;
+  for (const auto& [key, get] : lists) {
+    RemoteOptionList list;
+    list.key = key;
+    (service.*get)(list.values);
+    const int stored = StoredValue(settings, key);
+    for (size_t i = 0; i < list.values.size(); ++i) {
+      list.labels.push_back(Label(key, list.values[i]));
+      if (list.values[i] == stored) list.selected = int(i);
+    }
+    list.enabled = list.values.size() >= 2;
+    result.push_back(std::move(list));
+  }
+  return result;
+}
 
 RemoteScanPage LoadRemoteScanPage(const SettingsStore& settings, RemoteScannerSettings& service) {
   RemoteScanPage page;
@@ -68,24 +103,21 @@ RemoteScanPage LoadRemoteScanPage(const SettingsStore& settings, RemoteScannerSe
   if (settings.GetRemoteScanScanner().empty() && !page.scanners.empty())
     settings.SetRemoteScanScanner(page.scanners.begin()->second);
   service.SetCurrentScanner(settings.GetRemoteScanScanner());
-  const std::pair<const char*, void (RemoteScannerSettings::*)(std::vector<int32_t>&)> lists[] = {
-      {"BitDepth", &RemoteScannerSettings::GetSupportedColorFormats},
-      {"PaperSource", &RemoteScannerSettings::GetSupportedPaperSources},
-      {"Resolution", &RemoteScannerSettings::GetSupportedResolutions},
-      {"Orientation", &RemoteScannerSettings::GetSupportedOrientations},
-      {"Duplex", &RemoteScannerSettings::GetSupportedSimplexDuplex},
-      {"PaperSize", &RemoteScannerSettings::GetSupportedPaperSizes}};
-  for (const auto& [key, get] : lists) {
-    RemoteOptionList list;
-    list.key = key;
-    (service.*get)(list.values);
-    const int stored = StoredValue(settings, key);
-    for (size_t i = 0; i < list.values.size(); ++i) {
-      list.labels.push_back(Label(key, list.values[i]));
-      if (list.values[i] == stored) list.selected = int(i);
-    }
-    list.enabled = list.values.size() >= 2;
-    page.lists.push_back(std::move(list));
-  }
+  page.lists = LoadRemoteOptionLists(settings, service);
   return page;
+}
+
+std::vector<RemoteOptionList> ChooseRemoteScanner(const SettingsStore& settings, RemoteScannerSettings& service,
+                                                  const std::string& name) {
+  settings.SetRemoteScanScanner(name);
+  service.SetCurrentScanner(name);
+  return LoadRemoteOptionLists(settings, service);
+}
+
+bool ChooseRemoteOption(const SettingsStore& settings, RemoteOptionList& list, const std::string& label) {
+  const auto chosen = std::find(list.labels.begin(), list.labels.end(), label);
+  if (chosen == list.labels.end()) return false;
+  list.selected = int(chosen - list.labels.begin());
+  StoreValue(settings, list.key, list.values[size_t(list.selected)]);
+  return true;
 }

@@ -62,3 +62,12 @@ struct RemoteScanPage {
   std::vector<RemoteOptionList> lists;
 };
 RemoteScanPage LoadRemoteScanPage(const SettingsStore& settings, RemoteScannerSettings& service);
+
+// The six lists for the service's current scanner, labelled, with the stored values selected.
+std::vector<RemoteOptionList> LoadRemoteOptionLists(const SettingsStore& settings, RemoteScannerSettings& service);
+// Another scanner chosen on the page: stored as Scanner, made current, and its lists.
+std::vector<RemoteOptionList> ChooseRemoteScanner(const SettingsStore& settings, RemoteScannerSettings& service,
+                                                  const std::string& name);
+// An entry of `list` chosen by its label: the first value with that label is selected and
+// stored in the list's key. False, with nothing stored, for a label the list does not have.
+bool ChooseRemoteOption(const SettingsStore& settings, RemoteOptionList& list, const std::string& label);

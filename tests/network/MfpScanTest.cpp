@@ -6,7 +6,6 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <future>
@@ -15,9 +14,8 @@
 
 #include "acquisition/ScanFixture.h"
 #include "imaging/CxImage.h"
-#include "network/AsyncCancelDialog.h"
 #include "network/MfpScanFixture.h"
-#include "platform/Sync.h"
+#include "network/PressableWaitDialog.h"
 #include "platform/SystemInfo.h"
 #include "session/Polling.h"
 #include "settings/SettingsStore.h"
@@ -36,6 +34,7 @@ using mfp_test::kUser;
 using mfp_test::MfpScan;
 using mfp_test::UploadTo;
 using session_test::WaitUntil;
+using network_test::PressableWaitDialog;
 using test_support::LoopbackPort;
 
 // Processing mode 0: the first page is offered as soon as it has arrived, and the next MSG_ENDXFER
@@ -250,28 +249,6 @@ TEST_P(ScanFolderDeletion, FollowsDeleteTempFolders) {
 INSTANTIATE_TEST_SUITE_P(Settings, ScanFolderDeletion,
                          ::testing::Values(FolderCase{"Kept", false, 2u}, FolderCase{"Deleted", true, 1u}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// The wait dialog as a display shows it: up at once, with a button the test presses.
-class PressableWaitDialog final : public AsyncCancelDialog::View {
- public:
-  bool Open(AsyncCancelDialog& dialog) override {
-    dialog_ = &dialog;
-    dialog.Activated();
-    shown_.Set();
-    return true;
-  }
-  void Close() override { dialog_ = nullptr; }
-  // Waits for the dialog to come up, then presses "Stop waiting".
-  bool PressStopWaiting() {
-    if (shown_.Wait(20000) != platform::WAIT_OBJECT_0) return false;
-    dialog_.load()->StopWaiting();
-    return true;
-  }
-
- private:
-  platform::Event shown_{/*manualReset=*/true};
-  std::atomic<AsyncCancelDialog*> dialog_{nullptr};
-};
 
 // "Stop waiting" while MSG_ENDXFER waits: the batch ends, the server stops and, with
 // DeleteTempFolders, its scan folder goes.

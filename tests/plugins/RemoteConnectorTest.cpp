@@ -225,4 +225,20 @@ TEST_F(RemoteConnector, UnknownScannerOrBadHostIsRefused) {
   EXPECT_THAT(sink.Messages(), HasSubstr("not a host name"));
 }
 
+// Names are looked up within the connect time-out: localhost reaches the daemon; a name that
+// does not exist is refused with the reason, whether the name server says so or stays silent.
+TEST_F(RemoteConnector, HostNamesAreLookedUpWithinTheTimeOut) {
+  SanedDaemon daemon(environment.Root());
+  std::vector<std::string> scanners;
+  EXPECT_TRUE(Connector("localhost:" + std::to_string(daemon.Port()))->GetAvailableScanners(scanners));
+  EXPECT_THAT(scanners, ElementsAre("test:0"));
+
+  auto unknown = Connector("no-such-scanner-host.invalid");
+  unknown->SetTimeouts({std::chrono::milliseconds(1000), std::chrono::milliseconds(1000), std::chrono::milliseconds(1000)});
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(unknown->CheckConnection());
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10)) << "a hang, not a slow answer";
+  EXPECT_THAT(sink.Messages(), HasSubstr("no-such-scanner-host.invalid"));
+}
+
 }  // namespace

@@ -4,7 +4,8 @@
 // port, with a private configuration folder that admits 127.0.0.1 and enables SANE's `test`
 // backend. Only the daemon's own environment gets SANE_CONFIG_DIR; the test process keeps its
 // own. The daemon and the children it forks for its connections form one process group, which
-// Kill ends at once (a daemon that dies mid-scan) and the destructor ends in any case.
+// Pause freezes, Kill ends at once (a daemon that dies mid-scan) and the destructor ends in any
+// case.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -50,6 +51,10 @@ class SanedDaemon {
   int Port() const { return port_; }
   std::string Host() const { return "127.0.0.1:" + std::to_string(port_); }
   const std::filesystem::path& ConfigFolder() const { return config_; }
+
+  // Freezes the daemon and its connections (a scanner that stalls), and lets them go on.
+  void Pause() { ::kill(-pid_, SIGSTOP); }
+  void Resume() { ::kill(-pid_, SIGCONT); }
 
   // Ends the daemon and every connection it serves, at once.
   void Kill() {

@@ -21,8 +21,8 @@ struct PageImage {
 
 // The page that one gray or colour frame, or three single-colour frames, make; 16-bit samples
 // become 8-bit. Throws SaneError for frames that do not make a page (a short image, an unknown
-// frame format, parameters that contradict each other).
-PageImage AssemblePage(const std::vector<Frame>& frames);
+// frame format, parameters that contradict each other). A frame's bytes may become the page's.
+PageImage AssemblePage(std::vector<Frame> frames);
 
 // The page turned a quarter clockwise (portrait to landscape).
 PageImage RotatedClockwise(const PageImage& page);

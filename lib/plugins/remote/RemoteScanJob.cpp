@@ -50,17 +50,23 @@ void RemoteScanJob::Scan() {
   const bool feeder = request_.paperSource == 1;
   // A page is encoded and written while the next one comes over the network; the files are
   // announced in page order, each once it is complete.
+  // The memory of a written page takes the page after next, so that pages of megabytes do not
+  // each cost a fresh allocation.
   std::future<std::string> written;
+  std::shared_ptr<PageImage> writing;
+  std::vector<uint8_t> spare;
   const auto announce = [&] {
-    if (written.valid()) relay_->File(written.get());
+    if (!written.valid()) return;
+    relay_->File(written.get());
+    spare = std::move(writing->pixels);
   };
   try {
     for (int pages = 0;; ++pages) {
       std::vector<Frame> frames;
-      if (!ReadPage(frames, pages)) break;
-      auto page = std::make_shared<PageImage>(AssemblePage(frames));
-      frames.clear();  // the page holds the pixels now
+      if (!ReadPage(frames, pages, spare)) break;
+      auto page = std::make_shared<PageImage>(AssemblePage(std::move(frames)));
       announce();
+      writing = page;
       written = std::async(std::launch::async, [this, page] {
         if (request_.orientation == kLandscape) *page = RotatedClockwise(*page);
         return Deliver(*page);
@@ -90,11 +96,12 @@ void RemoteScanJob::ApplyOptions() {
   }
 }
 
-bool RemoteScanJob::ReadPage(std::vector<Frame>& frames, int pagesSoFar) {
+bool RemoteScanJob::ReadPage(std::vector<Frame>& frames, int pagesSoFar, std::vector<uint8_t>& spare) {
   // A three-pass scanner sends a page as three frames; the last one says so.
   constexpr size_t kMaxFrames = 3;
   do {
     Frame frame;
+    if (frames.empty()) frame.bytes = std::move(spare);
     int32_t startStatus = SANE_STATUS_GOOD;
     if (!session_->ReadFrame(frame, startStatus)) {
       // An empty feeder after the first sheet is the normal end of a feeder scan.

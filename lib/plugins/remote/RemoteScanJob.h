@@ -34,8 +34,9 @@ class RemoteScanJob {
  private:
   void Scan();
   void ApplyOptions();
-  // Every frame of the next page; false when the feeder has no more sheets.
-  bool ReadPage(std::vector<Frame>& frames, int pagesSoFar);
+  // Every frame of the next page, the first into the memory of `spare`; false when the feeder
+  // has no more sheets.
+  bool ReadPage(std::vector<Frame>& frames, int pagesSoFar, std::vector<uint8_t>& spare);
   std::string Deliver(const PageImage& page);
   void Finish();
 

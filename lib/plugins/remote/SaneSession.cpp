@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "BufferedReader.h"
 #include "SaneSocket.h"
 
 namespace sanenet {
@@ -189,15 +190,16 @@ bool SaneSession::ReadFrame(Frame& frame, int32_t& startStatus) {
 void SaneSession::ReadImage(Frame& frame) {
   const uint64_t expected = ExpectedFrameBytes(frame.parameters);
   if (expected > kMaxFrameBytes) throw SaneError("the scanner announced an image of " + std::to_string(expected) + " bytes");
-  frame.bytes.clear();
+  frame.bytes.clear();  // keeps the memory of a page before, which the caller may hand in
   frame.bytes.reserve(std::min<uint64_t>(expected, kReserveLimit));
+  BufferedReader data(*data_);
   for (;;) {
     std::array<uint8_t, 4> header{};
-    data_->ReadExact(header);
+    data.ReadExact(header);
     const uint32_t length = BigEndian32(header);
     if (length == kEndOfFrame) {
       uint8_t status = 0;
-      data_->ReadExact(std::span(&status, 1));
+      data.ReadExact(std::span(&status, 1));
       if (status != SANE_STATUS_EOF && status != SANE_STATUS_GOOD)
         throw SaneError("the scan ended with: " + StatusText(status));
       return;
@@ -207,7 +209,7 @@ void SaneSession::ReadImage(Frame& frame) {
       throw SaneError("the scanner sent more image data than it announced");
     const size_t offset = frame.bytes.size();
     frame.bytes.resize(offset + length);
-    data_->ReadExact(std::span(frame.bytes).subspan(offset));
+    data.ReadExact(std::span(frame.bytes).subspan(offset));
   }
 }
 

@@ -17,7 +17,8 @@ namespace sanenet {
 class SaneSocket : public WireSource {
  public:
   // Connects to host (a name or a numeric address) and port, trying each of its addresses;
-  // throws SaneError with the reason when none accepts within `timeout`.
+  // throws SaneError with the reason when none accepts within `timeout`. The name's lookup has
+  // `timeout` as well, so a name server that does not answer cannot hold the caller.
   SaneSocket(const std::string& host, uint16_t port, std::chrono::milliseconds timeout);
   SaneSocket(const SaneSocket&) = delete;
   SaneSocket& operator=(const SaneSocket&) = delete;
