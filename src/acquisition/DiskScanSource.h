@@ -10,8 +10,10 @@ class DiskScanSource final : public ScanSource {
  public:
   explicit DiskScanSource(const SettingsStore& settings) : settings_(settings) {}
 
-  // Fills the list from the settings read now; the batch is complete before it starts.
+  // The batch is complete before it starts: FillFromSettings.
   Start Begin(PendingImagesList& pending) override;
+  // Fills the list from the settings read now.
+  void FillFromSettings(PendingImagesList& pending) const;
   bool MayReceiveMore() const override { return false; }
 
  private:

@@ -7,12 +7,38 @@
 #include "settings/SettingsStore.h"
 
 CRemoteTwainServer::CRemoteTwainServer(std::string remoteHost, std::string scanner, const SettingsStore& settings)
-    : remoteHost_(std::move(remoteHost)), scanner_(std::move(scanner)), settings_(settings) {}
+    : remoteHost_(std::move(remoteHost)),
+      scanner_(std::move(scanner)),
+      settings_(settings),
+      eventThread_([this] { DeliverEvents(); }) {}
 
 CRemoteTwainServer::~CRemoteTwainServer() {
-  if (!connector_) return;
-  connector_->Unsubscribe();
-  connector_.reset();
+  if (connector_) {
+    connector_->Unsubscribe();
+    connector_.reset();
+  }
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  eventQueued_.notify_all();
+  eventThread_.Join();
+}
+
+void CRemoteTwainServer::DeliverEvents() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    eventQueued_.wait(lock, [this] { return stopping_ || !events_.empty(); });
+    if (stopping_) return;
+    const auto [event, file] = std::move(events_.front());
+    events_.pop_front();
+    CFtpServerEvents* const sink = sink_;
+    lock.unlock();
+    // Without the lock: the sink collects through GetReceivedFiles.
+    if (sink != nullptr && event == Event::FileReceived) sink->OnFileReceived(platform::FileNameToWide(file));
+    if (sink != nullptr && event == Event::ScanFinished) sink->OnTransferFinished();
+    lock.lock();
+  }
 }
 
 bool CRemoteTwainServer::Start(const std::u16string& root, const std::u16string&, const std::u16string&, int32_t) {
@@ -53,21 +79,18 @@ void CRemoteTwainServer::GetReceivedFiles(std::vector<std::string>& files) {
 void CRemoteTwainServer::OnConnectorMessage(const std::string& message) { logger_.Error("%s", message); }
 
 void CRemoteTwainServer::OnReceivedFile(const std::string& file) {
-  CFtpServerEvents* sink = nullptr;
   {
     const std::lock_guard lock(mutex_);
     received_.push_back(file);
-    sink = sink_;
+    events_.emplace_back(Event::FileReceived, file);
   }
-  // Without the lock: the sink collects through GetReceivedFiles.
-  if (sink) sink->OnFileReceived(platform::FileNameToWide(file));
+  eventQueued_.notify_one();
 }
 
 void CRemoteTwainServer::OnScanFinished() {
-  CFtpServerEvents* sink = nullptr;
   {
     const std::lock_guard lock(mutex_);
-    sink = sink_;
+    events_.emplace_back(Event::ScanFinished, std::string());
   }
-  if (sink) sink->OnTransferFinished();
+  eventQueued_.notify_one();
 }

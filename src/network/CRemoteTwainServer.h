@@ -1,5 +1,7 @@
 #pragma once
 
+#include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -8,6 +10,7 @@
 #include "connectors/CSSConnectorEvents.h"
 #include "connectors/IServer.h"
 #include "logging/Logger.h"
+#include "platform/Sync.h"
 
 class CSSConnector;
 class SettingsStore;
@@ -15,8 +18,11 @@ class SettingsStore;
 // The remote scanner behind the FTP server's interface, so that its pages take the whole
 // receive path of an MFP scan. Host and scanner are fixed when it is made; the six scan options
 // are read from the settings at every Start. Start, Stop, Subscribe and the destructor run on
-// the application's thread; the connector's events come on its scan thread; GetReceivedFiles
-// may come from either.
+// the application's thread; the connector's events come on its scan thread and are passed on
+// to the sink from an event thread of this object's own. The sink may wait for locks that the
+// application's thread holds while it starts or replaces the connector, and replacing it waits
+// for the scan thread, so the scan thread never waits for the sink. GetReceivedFiles may come
+// from any thread.
 class CRemoteTwainServer final : public IServer, public CSSConnectorEvents {
  public:
   CRemoteTwainServer(std::string remoteHost, std::string scanner, const SettingsStore& settings);
@@ -39,12 +45,20 @@ class CRemoteTwainServer final : public IServer, public CSSConnectorEvents {
   void OnScanFinished() override;
 
  private:
+  enum class Event { FileReceived, ScanFinished };
+  // The event thread: passes the queued events on to the sink, without the lock.
+  void DeliverEvents();
+
   const std::string remoteHost_;
   const std::string scanner_;
   const SettingsStore& settings_;
   std::unique_ptr<CSSConnector> connector_;
-  std::mutex mutex_;  // guards the sink and the received files
+  std::mutex mutex_;  // guards the sink, the received files and the event queue
+  std::condition_variable eventQueued_;
   CFtpServerEvents* sink_ = nullptr;
   std::vector<std::string> received_;
+  std::deque<std::pair<Event, std::string>> events_;
+  bool stopping_ = false;
+  platform::Thread eventThread_;  // last: started when everything it uses exists
   Logger logger_{"RemoteTwainServer", "RemoteTwainServer"};
 };

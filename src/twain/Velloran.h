@@ -37,9 +37,10 @@ class SettingsStore;
 // timers, posted messages and dialog commands on a thread of its own; network servers call in
 // from theirs. Everything that touches the session does so under the session lock
 // (SessionLock), a recursive driver lock. Lock order everywhere: session lock, then the wait
-// lock, then the pending list's own lock. The wait dialog's thread takes none of them. MSG_XFERREADY and MSG_CLOSEDSREQ are queued while the
-// lock is held and sent by the same thread as soon as it has released the lock completely, so
-// an application may call the source again from its callback, from any thread.
+// lock, then the pending list's own lock; the wait dialog's thread takes none of them.
+// MSG_XFERREADY and MSG_CLOSEDSREQ are queued while the lock is held and sent by the same thread
+// as soon as it has released the lock completely, so an application may call the source again
+// from its callback, from any thread.
 class Velloran : public TwainDriver, private NetworkArrivals {
  public:
   // Values of the internal scan state (SetInternalState).

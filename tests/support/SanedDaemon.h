@@ -78,6 +78,9 @@ class SanedDaemon {
     posix_spawnattr_setpgroup(&attributes, 0);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    // Neither output stays tied to the test's: a daemon left behind by a test that died would
+    // otherwise keep its runner waiting for the end of that output.
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     const int result = posix_spawnp(&pid_, "saned", &actions, &attributes, Pointers(arguments).data(),
                                     Pointers(environment).data());
