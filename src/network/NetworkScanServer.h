@@ -33,7 +33,6 @@ class NetworkScanServer {
   void Release();
   // Appends the files stored since the previous call, in the order their uploads completed.
   void CollectReceivedFiles(std::vector<std::string>& files);
-  const std::string& ScanFolder() const { return folders_.Current(); }
 
  private:
   // The one place that chooses the server for the settings' scan mode; nullptr when that

@@ -40,8 +40,6 @@ class NetworkScanSource final : public ScanSource {
   // `accepts` goes in, anything else is dropped.
   void AdmitArrivals(PendingImagesList& pending, const std::function<bool(const std::string& path)>& accepts);
 
-  const std::string& ScanFolder() const { return server_.ScanFolder(); }
-
  private:
   const SettingsStore& settings_;
   NetworkScanServer server_;

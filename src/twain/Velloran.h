@@ -102,8 +102,6 @@ class Velloran : public TwainDriver, private NetworkArrivals {
   // Stops and releases the network scan source objects; safe in every state. A wait for network
   // images in progress ends as if cancelled.
   void ReleaseNetworkObjects();
-  // How often ReleaseNetworkObjects ran (for tests).
-  int NetworkReleaseCount() const { return m_networkReleaseCount; }
 
   // ---- Transfers -------------------------------------------------------------------------
   TW_UINT16 GetImageInfo(TW_IMAGEINFO& imageInfo) override;
@@ -133,8 +131,6 @@ class Velloran : public TwainDriver, private NetworkArrivals {
   // the images, notes the end marker and, as the processing mode says, starts the batch or wakes
   // the wait. From the server's events and the dialog's WM_USER + 200.
   void AddFTPImageFilesToScan();
-  // A new scan folder and the network server started on it; false when it cannot serve.
-  bool StartFtpServer();
   // Stops the network server; its scan folder goes when DeleteTempFolders said so.
   void StopFtpServer();
   // Inside MSG_ENDXFER of a network batch whose list is exhausted: waits, without the session
@@ -254,7 +250,6 @@ class Velloran : public TwainDriver, private NetworkArrivals {
 
   std::atomic<int> m_internalState{kScanIdle};
   std::atomic<int> m_timerIdCounter{0};
-  int m_networkReleaseCount = 0;
   bool m_moduleKeptLoaded = false;
 
   // ---- Dialog ----

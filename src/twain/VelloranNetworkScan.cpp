@@ -11,8 +11,6 @@ constexpr int kStartAfterMarker = 1;
 
 }  // namespace
 
-bool Velloran::StartFtpServer() { return m_networkSource.StartServer(); }
-
 void Velloran::StopFtpServer() { m_networkSource.StopServer(); }
 
 void Velloran::OnNetworkFilesArrived() {

@@ -220,7 +220,6 @@ std::string Velloran::ImagesTransferredText() const {
 }
 
 void Velloran::ReleaseNetworkObjects() {
-  ++m_networkReleaseCount;
   // A wait for network images would otherwise go on for files that can no longer come.
   m_cancelEvent.Set();
   {
